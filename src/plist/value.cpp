@@ -1,0 +1,377 @@
+// Property-list values: lenient readings, equality, dictionary storage and change listeners.
+#include "plist/value.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <unordered_set>
+
+namespace quillon {
+
+namespace {
+
+const Value kAbsent;
+const std::string kEmptyString;
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+// Leading decimal integer after optional white space and sign; saturates on overflow.
+std::int64_t leadingInteger(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && isSpace(s[i])) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    std::uint64_t magnitude = 0;
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : std::uint64_t(INT64_MAX);
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        const unsigned digit = static_cast<unsigned>(s[i] - '0');
+        if (magnitude > (limit - digit) / 10) {
+            magnitude = limit;
+            break;
+        }
+        magnitude = magnitude * 10 + digit;
+    }
+    if (negative) return magnitude == (std::uint64_t{1} << 63) ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+    return static_cast<std::int64_t>(magnitude);
+}
+
+// Leading decimal number ([sign] digits [. digits] [e [sign] digits]) after optional white space.
+// strtod alone would also take hexadecimal, "inf" and "nan", which a record field never means.
+double leadingReal(const std::string& s) {
+    const auto digit = [&](std::size_t k) { return k < s.size() && s[k] >= '0' && s[k] <= '9'; };
+    std::size_t i = 0;
+    while (i < s.size() && isSpace(s[i])) ++i;
+    const std::size_t start = i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    bool any = false;
+    while (digit(i)) ++i, any = true;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (digit(i)) ++i, any = true;
+    }
+    if (!any) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        if (digit(j)) {
+            while (digit(j)) ++j;
+            i = j;
+        }
+    }
+    return std::strtod(s.substr(start, i - start).c_str(), nullptr);
+}
+
+std::int64_t truncateReal(double d) {
+    if (std::isnan(d)) return 0;
+    if (d >= 9223372036854775807.0) return INT64_MAX;
+    if (d <= -9223372036854775808.0) return INT64_MIN;
+    return static_cast<std::int64_t>(d);
+}
+
+bool realsEqual(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+}  // namespace
+
+bool operator==(const Date& a, const Date& b) { return realsEqual(a.seconds, b.seconds); }
+
+Value::Value(ArrayRef a) {
+    if (a) v_ = std::move(a);
+}
+
+Value::Value(DictRef d) {
+    if (d) v_ = std::move(d);
+}
+
+DictRef Value::dictionary() const {
+    const DictRef* d = std::get_if<DictRef>(&v_);
+    return d ? *d : nullptr;
+}
+
+ArrayRef Value::array() const {
+    const ArrayRef* a = std::get_if<ArrayRef>(&v_);
+    return a ? *a : nullptr;
+}
+
+Dictionary* Value::dictionaryPtr() const {
+    const DictRef* d = std::get_if<DictRef>(&v_);
+    return d ? d->get() : nullptr;
+}
+
+Array* Value::arrayPtr() const {
+    const ArrayRef* a = std::get_if<ArrayRef>(&v_);
+    return a ? a->get() : nullptr;
+}
+
+std::int64_t Value::asInteger() const {
+    switch (type()) {
+    case Type::Integer: return std::get<Integer>(v_).value();
+    case Type::Real: return truncateReal(std::get<double>(v_));
+    case Type::Boolean: return std::get<bool>(v_) ? 1 : 0;
+    case Type::String: return leadingInteger(std::get<std::string>(v_));
+    default: return 0;
+    }
+}
+
+bool Value::asBool() const {
+    switch (type()) {
+    case Type::Boolean: return std::get<bool>(v_);
+    case Type::Integer: return std::get<Integer>(v_).bits() != 0;
+    case Type::Real: return std::get<double>(v_) != 0.0;
+    case Type::String: {
+        const std::string& s = std::get<std::string>(v_);
+        std::size_t i = 0;
+        while (i < s.size() && isSpace(s[i])) ++i;
+        if (i == s.size()) return false;
+        const char c = s[i];
+        return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
+    }
+    default: return false;
+    }
+}
+
+double Value::asReal() const {
+    switch (type()) {
+    case Type::Real: return std::get<double>(v_);
+    case Type::Integer: return std::get<Integer>(v_).toDouble();
+    case Type::Boolean: return std::get<bool>(v_) ? 1.0 : 0.0;
+    case Type::String: return leadingReal(std::get<std::string>(v_));
+    default: return 0;
+    }
+}
+
+const std::string& Value::asString() const {
+    const std::string* s = std::get_if<std::string>(&v_);
+    return s ? *s : kEmptyString;
+}
+
+namespace {
+
+bool equalValues(const Value& a, const Value& b, int depth);
+
+bool equalDicts(const Dictionary& a, const Dictionary& b, int depth) {
+    if (&a == &b) return true;
+    if (a.size() != b.size()) return false;
+    auto ib = b.begin();
+    for (const auto& [key, value] : a) {
+        if (key != ib->first || !equalValues(value, ib->second, depth + 1)) return false;
+        ++ib;
+    }
+    return true;
+}
+
+bool equalArrays(const Array& a, const Array& b, int depth) {
+    if (&a == &b) return true;
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!equalValues(a.at(i), b.at(i), depth + 1)) return false;
+    return true;
+}
+
+bool equalValues(const Value& a, const Value& b, int depth) {
+    if (a.type() != b.type()) return false;
+    // Distinct containers that hold themselves never compare equal rather than recursing forever.
+    if (depth > maxPropertyListDepth) return false;
+    switch (a.type()) {
+    case Value::Type::Absent: return true;
+    case Value::Type::Boolean: return *a.ifBoolean() == *b.ifBoolean();
+    case Value::Type::Integer: return *a.ifInteger() == *b.ifInteger();
+    case Value::Type::Real: return realsEqual(*a.ifReal(), *b.ifReal());
+    case Value::Type::String: return *a.ifString() == *b.ifString();
+    case Value::Type::Date: return *a.ifDate() == *b.ifDate();
+    case Value::Type::Data: return *a.ifData() == *b.ifData();
+    case Value::Type::Uid: return *a.ifUid() == *b.ifUid();
+    case Value::Type::Array: return equalArrays(*a.arrayPtr(), *b.arrayPtr(), depth);
+    case Value::Type::Dictionary: return equalDicts(*a.dictionaryPtr(), *b.dictionaryPtr(), depth);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool operator==(const Value& a, const Value& b) { return equalValues(a, b, 0); }
+
+const Value& Array::at(std::size_t i) const { return i < items_.size() ? items_[i] : kAbsent; }
+
+struct Dictionary::Listeners {
+    ListenerId nextId = 1;
+    // Shared so that a listener list being walked survives listeners added or removed meanwhile.
+    std::vector<std::pair<ListenerId, std::shared_ptr<Listener>>> entries;
+};
+
+Dictionary::~Dictionary() = default;
+
+DictRef Dictionary::create(std::size_t capacity) {
+    auto d = std::make_shared<Dictionary>();
+    d->entries_.reserve(capacity);
+    return d;
+}
+
+DictRef Dictionary::fromEntries(std::vector<Entry> entries) {
+    auto d = std::make_shared<Dictionary>();
+    const auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
+    if (!std::is_sorted(entries.begin(), entries.end(), byKey))
+        std::stable_sort(entries.begin(), entries.end(), byKey);
+    // Keep the last of equal keys; drop absent values, which a dictionary never holds.
+    std::vector<Entry> unique;
+    unique.reserve(entries.size());
+    for (auto& e : entries) {
+        if (!unique.empty() && unique.back().first == e.first)
+            unique.back().second = std::move(e.second);
+        else
+            unique.push_back(std::move(e));
+    }
+    std::erase_if(unique, [](const Entry& e) { return e.second.isAbsent(); });
+    d->entries_ = std::move(unique);
+    return d;
+}
+
+const Value* Dictionary::find(std::string_view key) const {
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
+                               [](const Entry& e, std::string_view k) { return e.first < k; });
+    return it != entries_.end() && it->first == key ? &it->second : nullptr;
+}
+
+const Value& Dictionary::get(std::string_view key) const {
+    const Value* v = find(key);
+    return v ? *v : kAbsent;
+}
+
+void Dictionary::set(std::string_view key, Value value) {
+    if (value.isAbsent()) {
+        remove(key);
+        return;
+    }
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
+                               [](const Entry& e, std::string_view k) { return e.first < k; });
+    if (it != entries_.end() && it->first == key) {
+        it->second = std::move(value);
+    } else {
+        it = entries_.insert(it, Entry(std::string(key), std::move(value)));
+    }
+    if (listeners_) {
+        // Copy both: a listener may store into this very dictionary and move the entry.
+        const std::string k = it->first;
+        const Value v = it->second;
+        notify(k, v);
+    }
+}
+
+void Dictionary::remove(std::string_view key) {
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
+                               [](const Entry& e, std::string_view k) { return e.first < k; });
+    const bool found = it != entries_.end() && it->first == key;
+    if (found) {
+        // Release the old value only after the entry is gone: its destructor may reach us again.
+        Value old = std::move(it->second);
+        entries_.erase(it);
+    }
+    if (listeners_) notify(std::string(key), kAbsent);
+}
+
+void Dictionary::clear() {
+    std::vector<Entry> old;
+    old.swap(entries_);
+    if (listeners_)
+        for (const auto& e : old) notify(e.first, kAbsent);
+}
+
+std::vector<std::string> Dictionary::keys() const {
+    std::vector<std::string> k;
+    k.reserve(entries_.size());
+    for (const auto& e : entries_) k.push_back(e.first);
+    return k;
+}
+
+Dictionary::ListenerId Dictionary::addListener(Listener listener) {
+    if (!listeners_) listeners_ = std::make_unique<Listeners>();
+    const ListenerId id = listeners_->nextId++;
+    listeners_->entries.emplace_back(id, std::make_shared<Listener>(std::move(listener)));
+    return id;
+}
+
+void Dictionary::removeListener(ListenerId id) {
+    if (!listeners_) return;
+    std::erase_if(listeners_->entries, [id](const auto& e) { return e.first == id; });
+    // Kept even when empty: a notification may be walking it right now.
+}
+
+void Dictionary::notify(const std::string& key, const Value& value) {
+    const auto snapshot = listeners_->entries;
+    for (const auto& [id, listener] : snapshot) {
+        // A listener removed by an earlier one in this round is not called any more.
+        const auto& now = listeners_->entries;
+        if (std::none_of(now.begin(), now.end(), [id = id](const auto& e) { return e.first == id; })) continue;
+        (*listener)(key, value);
+    }
+}
+
+DictRef makeDictionary(std::initializer_list<std::pair<std::string_view, Value>> entries) {
+    std::vector<Dictionary::Entry> e;
+    e.reserve(entries.size());
+    for (const auto& [k, v] : entries) e.emplace_back(std::string(k), v);
+    return Dictionary::fromEntries(std::move(e));
+}
+
+ArrayRef makeArray(std::initializer_list<Value> items) { return Array::create(std::vector<Value>(items)); }
+
+namespace {
+
+// Containers on the path from the root; a container met again on its own path holds itself.
+using Path = std::unordered_set<const void*>;
+
+bool copyInto(const Value& from, Value& to, Path& path, int depth) {
+    if (depth > maxPropertyListDepth) return false;
+    if (const Dictionary* d = from.dictionaryPtr()) {
+        if (!path.insert(d).second) return false;
+        std::vector<Dictionary::Entry> entries;
+        entries.reserve(d->size());
+        for (const auto& [key, value] : *d) {
+            entries.emplace_back(key, Value());
+            if (!copyInto(value, entries.back().second, path, depth + 1)) return false;
+        }
+        path.erase(d);
+        to = Dictionary::fromEntries(std::move(entries));
+        return true;
+    }
+    if (const Array* a = from.arrayPtr()) {
+        if (!path.insert(a).second) return false;
+        std::vector<Value> items(a->size());
+        for (std::size_t i = 0; i < a->size(); ++i) {
+            if (a->at(i).isAbsent() || !copyInto(a->at(i), items[i], path, depth + 1)) return false;
+        }
+        path.erase(a);
+        to = Array::create(std::move(items));
+        return true;
+    }
+    to = from;
+    return true;
+}
+
+}  // namespace
+
+Value deepCopyValue(const Value& value) {
+    Path path;
+    Value copy;
+    return copyInto(value, copy, path, 0) ? copy : Value();
+}
+
+DictRef deepCopy(const Dictionary& dict) {
+    Path path;
+    std::vector<Dictionary::Entry> entries;
+    // The root is borrowed, so walk its entries here instead of wrapping it in a Value.
+    path.insert(&dict);
+    entries.reserve(dict.size());
+    for (const auto& [key, value] : dict) {
+        entries.emplace_back(key, Value());
+        if (!copyInto(value, entries.back().second, path, 1)) return nullptr;
+    }
+    return Dictionary::fromEntries(std::move(entries));
+}
+
+bool isPropertyList(const Value& value) {
+    return value.isPresent() && deepCopyValue(value).isPresent();
+}
+
+}  // namespace quillon

@@ -1,0 +1,158 @@
+// The value model: lenient readings, ordering, sharing, listeners and deep copies.
+#include "plist/value.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace quillon {
+namespace {
+
+TEST(value, absent_reads_as_empty_zero_false) {
+    const Value v;
+    EXPECT_TRUE(v.isAbsent());
+    EXPECT_EQ(v.asString(), "");
+    EXPECT_EQ(v.asInteger(), 0);
+    EXPECT_FALSE(v.asBool());
+    EXPECT_EQ(v.asReal(), 0.0);
+    EXPECT_EQ(v.dictionary(), nullptr);
+    auto d = Dictionary::create();
+    EXPECT_TRUE(d->get("missing").isAbsent());
+    EXPECT_EQ(d->string("missing"), "");
+    EXPECT_EQ(d->integer("missing"), 0);
+}
+
+TEST(value, integer_reading_rule) {
+    EXPECT_EQ(Value(42).asInteger(), 42);
+    EXPECT_EQ(Value(-7.9).asInteger(), -7);
+    EXPECT_EQ(Value(true).asInteger(), 1);
+    EXPECT_EQ(Value("  -12abc").asInteger(), -12);
+    EXPECT_EQ(Value("+0033").asInteger(), 33);
+    EXPECT_EQ(Value("abc").asInteger(), 0);
+    EXPECT_EQ(Value(Data{1, 2}).asInteger(), 0);
+    // Out-of-range text and reals saturate instead of overflowing.
+    EXPECT_EQ(Value("99999999999999999999").asInteger(), INT64_MAX);
+    EXPECT_EQ(Value("-99999999999999999999").asInteger(), INT64_MIN);
+    EXPECT_EQ(Value("-9223372036854775808").asInteger(), INT64_MIN);
+    EXPECT_EQ(Value(1e300).asInteger(), INT64_MAX);
+    EXPECT_EQ(Value(std::nan("")).asInteger(), 0);
+    EXPECT_EQ(Value(std::numeric_limits<std::uint64_t>::max()).asInteger(), INT64_MAX);
+}
+
+TEST(value, boolean_and_real_reading_rules) {
+    for (const char* yes : {"YES", "yes", " true", "T", "1", "9x"}) EXPECT_TRUE(Value(yes).asBool()) << yes;
+    for (const char* no : {"NO", "false", "0", "", "  ", "-1", "x"}) EXPECT_FALSE(Value(no).asBool()) << no;
+    EXPECT_TRUE(Value(0.5).asBool());
+    EXPECT_FALSE(Value(0).asBool());
+    EXPECT_TRUE(Value(std::numeric_limits<std::uint64_t>::max()).asBool());
+    EXPECT_DOUBLE_EQ(Value(" 2.5e1").asReal(), 25.0);
+    EXPECT_EQ(Value("nan").asReal(), 0.0);
+    EXPECT_EQ(Value("0x10").asReal(), 0.0);
+    EXPECT_EQ(Value(3).asReal(), 3.0);
+}
+
+TEST(value, big_unsigned_integers_stay_distinct_from_signed) {
+    const Integer big = Integer::fromUnsigned(std::numeric_limits<std::uint64_t>::max());
+    EXPECT_TRUE(big.isBigUnsigned());
+    EXPECT_NE(Value(big), Value(-1));
+    EXPECT_EQ(Value(Integer::fromUnsigned(5)), Value(5));
+    EXPECT_FALSE(Integer::fromUnsigned(INT64_MAX).isBigUnsigned());
+}
+
+TEST(dictionary, keys_iterate_in_code_unit_order_and_last_duplicate_wins) {
+    auto d = Dictionary::fromEntries({{"b", 1}, {"a", 2}, {"B", 3}, {"a", 4}, {"é", 5}});
+    std::vector<std::string> keys = d->keys();
+    EXPECT_EQ(keys, (std::vector<std::string>{"B", "a", "b", "é"}));
+    EXPECT_EQ(d->integer("a"), 4);
+    d->set("0", 0);
+    d->set("c", Value());  // storing absent removes
+    EXPECT_EQ(d->keys().front(), "0");
+    EXPECT_FALSE(d->contains("c"));
+}
+
+TEST(dictionary, containers_are_shared_by_reference) {
+    auto inner = Dictionary::create();
+    auto outer = makeDictionary({{"inner", inner}});
+    inner->set("k", "v");
+    EXPECT_EQ(outer->dictionary("inner")->string("k"), "v");
+    EXPECT_EQ(outer->dictionary("inner"), inner);
+}
+
+TEST(dictionary, listeners_see_every_store_and_removal_synchronously) {
+    auto d = Dictionary::create();
+    std::vector<std::pair<std::string, Value>> seen;
+    const auto id = d->addListener([&](const std::string& k, const Value& v) { seen.emplace_back(k, v); });
+    d->set("a", 1);
+    d->set("a", 1);  // unchanged values are reported too
+    d->remove("a");
+    d->remove("never-there");
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[1].second, Value(1));
+    EXPECT_TRUE(seen[2].second.isAbsent());
+    EXPECT_EQ(seen[3].first, "never-there");
+    d->removeListener(id);
+    d->set("b", 2);
+    EXPECT_EQ(seen.size(), 4u);
+}
+
+TEST(dictionary, listener_may_store_into_the_same_dictionary_and_remove_listeners) {
+    auto d = Dictionary::create();
+    Dictionary::ListenerId second = 0;
+    int secondCalls = 0;
+    d->addListener([&](const std::string& k, const Value&) {
+        if (k == "x") {
+            d->set("a-mirror", d->get("x"));  // moves entries while "x" is being reported
+            d->removeListener(second);
+        }
+    });
+    second = d->addListener([&](const std::string&, const Value&) { ++secondCalls; });
+    d->set("x", "value");
+    EXPECT_EQ(d->string("a-mirror"), "value");
+    EXPECT_EQ(secondCalls, 1);  // saw the nested store, then was removed before "x" reached it
+}
+
+TEST(deep_copy, shares_no_container_and_keeps_types) {
+    auto nested = makeDictionary({{"n", 1.5}, {"list", makeArray({1, "two", true})}});
+    auto src = makeDictionary({{"nested", nested}, {"date", Date{12.5}}, {"data", Data{0, 255}}});
+    DictRef copy = deepCopy(*src);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(Value(copy), Value(src));
+    EXPECT_NE(copy->dictionary("nested"), nested);
+    copy->dictionary("nested")->array("list")->append(4);
+    EXPECT_EQ(nested->array("list")->size(), 3u);
+    EXPECT_EQ(copy->dictionary("nested")->get("n").type(), Value::Type::Real);
+}
+
+TEST(deep_copy, refuses_what_is_not_a_property_list) {
+    auto self = Dictionary::create();
+    self->set("me", self);
+    EXPECT_EQ(deepCopy(*self), nullptr);
+    self->remove("me");  // break the cycle so the test does not leak
+
+    auto a = Array::create();
+    auto holder = makeDictionary({{"a", a}});
+    a->append(makeDictionary({{"back", a}}));
+    EXPECT_EQ(deepCopy(*holder), nullptr);
+    a->clear();
+
+    auto withHole = makeDictionary({{"a", Array::create({Value(1), Value()})}});
+    EXPECT_EQ(deepCopy(*withHole), nullptr);
+
+    // The same container twice, not inside itself, is a property list.
+    auto shared = makeArray({1});
+    EXPECT_NE(deepCopy(*makeDictionary({{"x", shared}, {"y", shared}})), nullptr);
+}
+
+TEST(deep_copy, refuses_nesting_beyond_the_limit) {
+    auto root = Array::create();
+    ArrayRef cur = root;
+    for (int i = 0; i < maxPropertyListDepth + 5; ++i) {
+        auto next = Array::create();
+        cur->append(next);
+        cur = next;
+    }
+    EXPECT_FALSE(isPropertyList(root));
+}
+
+}  // namespace
+}  // namespace quillon
