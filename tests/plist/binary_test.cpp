@@ -1,0 +1,1 @@
+// placeholder until its owner lands it
