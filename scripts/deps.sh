@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a job needs, only those missing; safe to run again and again.
+# Usage: scripts/deps.sh run|test|fuzz|bench
+set -euo pipefail
+
+common=(g++ cmake ninja-build pkg-config python3)
+case "${1:-test}" in
+  run)   packages=("${common[@]}") ;;
+  test)  packages=("${common[@]}" libgtest-dev libgmock-dev libbenchmark-dev libplist-dev libplist-utils) ;;
+  fuzz)  packages=("${common[@]}" clang libclang-rt-14-dev) ;;
+  bench) packages=("${common[@]}" libbenchmark-dev libplist-dev) ;;
+  *) echo "usage: $0 run|test|fuzz|bench" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
