@@ -3,6 +3,8 @@
 add_library(quillon_warnings INTERFACE)
 target_compile_options(quillon_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+  # g++ 12 reports std::variant members as maybe-uninitialized where they are not.
+  $<$<CXX_COMPILER_ID:GNU>:-Wno-maybe-uninitialized>
   $<$<BOOL:${QUILLON_WERROR}>:-Werror>)
 
 if(QUILLON_SANITIZE)

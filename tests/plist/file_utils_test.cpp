@@ -78,5 +78,61 @@ TEST(file_bytes, write_into_missing_folder_fails) {
     EXPECT_FALSE(writeFileBytes(dir.file("no/such/file"), "x", false));
 }
 
+TEST(dictionary_files, read_either_format_into_mutable_containers) {
+    TempDir dir;
+    auto dict = makeDictionary({{"settings", makeDictionary({{"0001", makeDictionary({{"n", 1}})}})},
+                                {"list", makeArray({"a", 2.5})}});
+    ASSERT_TRUE(writeToBinaryFile(*dict, dir.file("b.plist"), true));
+    ASSERT_TRUE(writeToFile(*dict, dir.file("x.plist"), false));
+    EXPECT_EQ(readAll(dir.file("b.plist")).substr(0, 8), "bplist00");
+    EXPECT_EQ(readAll(dir.file("x.plist")).substr(0, 5), "<?xml");
+    for (const char* name : {"b.plist", "x.plist"}) {
+        DictRef read = mutableDictionaryWithContentsOfFile(dir.file(name));
+        ASSERT_TRUE(read) << name;
+        EXPECT_EQ(Value(read), Value(dict)) << name;
+        // Nested containers can be changed in place.
+        read->dictionary("settings")->dictionary("0001")->set("n", 2);
+        read->array("list")->append(true);
+        EXPECT_EQ(read->dictionary("settings")->dictionary("0001")->integer("n"), 2);
+    }
+}
+
+TEST(dictionary_files, unreadable_or_non_dictionary_files_give_nothing) {
+    TempDir dir;
+    EXPECT_FALSE(mutableDictionaryWithContentsOfFile(dir.file("missing")));
+    EXPECT_FALSE(mutableDictionaryWithContentsOfFile(dir.write("garbage", "not a plist")));
+    EXPECT_FALSE(mutableDictionaryWithContentsOfFile(dir.write("empty", "")));
+    const std::string truncated = *writeBinaryPropertyList(makeDictionary({{"k", "v"}}));
+    EXPECT_FALSE(mutableDictionaryWithContentsOfFile(dir.write("cut", truncated.substr(0, truncated.size() - 1))));
+    // Any top level parses, but only a dictionary is a dictionary.
+    const std::string array = *writeBinaryPropertyList(makeArray({1, 2}));
+    EXPECT_TRUE(propertyListWithContentsOfFile(dir.write("array", array)).array());
+    EXPECT_FALSE(mutableDictionaryWithContentsOfFile(dir.file("array")));
+}
+
+TEST(dictionary_files, write_refuses_what_is_not_a_property_list_without_touching_the_file) {
+    TempDir dir;
+    const std::string p = dir.write("prefs", "previous");
+    auto self = Dictionary::create();
+    self->set("me", self);
+    EXPECT_FALSE(writeToBinaryFile(*self, p, false));
+    EXPECT_FALSE(writeToFile(*self, p, true));
+    self->remove("me");
+    auto withHole = makeDictionary({{"a", Array::create({Value(1), Value()})}});
+    EXPECT_FALSE(writeToBinaryFile(*withHole, p, false));
+    EXPECT_FALSE(mutableDeepAutoreleasedCopy(*withHole));
+    EXPECT_EQ(readAll(p), "previous");
+}
+
+TEST(dictionary_files, deep_copy_keeps_number_types) {
+    auto src = makeDictionary({{"i", 1}, {"r", 1.0}, {"b", true}, {"u", Uid{3}}});
+    DictRef copy = mutableDeepAutoreleasedCopy(*src);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->get("i").type(), Value::Type::Integer);
+    EXPECT_EQ(copy->get("r").type(), Value::Type::Real);
+    EXPECT_EQ(copy->get("b").type(), Value::Type::Boolean);
+    EXPECT_EQ(Value(copy), Value(src));
+}
+
 }  // namespace
 }  // namespace quillon
