@@ -34,12 +34,15 @@ public:
     static std::vector<std::string> languagesFromEnvironment();
 
 private:
-    std::vector<std::filesystem::path> localizedFolders() const;
+    // The existing ".lproj" folders for the languages, then "en.lproj"; found once.
+    const std::vector<std::filesystem::path>& localizedFolders() const;
     const Dictionary* table(const std::filesystem::path& folder, std::string_view name) const;
 
+    // The caches below fill on first use, so a Bundle shared between threads needs a lock.
     std::filesystem::path root_;
     std::vector<std::string> languages_;
     mutable DictRef info_;
+    mutable std::optional<std::vector<std::filesystem::path>> folders_;
     mutable std::map<std::string, DictRef, std::less<>> tables_;  // by folder/table; null = none
 };
 
