@@ -1,0 +1,119 @@
+// Pieces shared by the XML property-list reader and writer: character rules and calendar math.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace quillon::xml_text {
+
+inline constexpr bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Length of the UTF-8 sequence at p (p < end, *p >= 0x80) when it encodes a character XML 1.0
+// can carry, else 0. Refuses overlong forms, surrogates, values above U+10FFFF, U+FFFE and U+FFFF.
+inline std::size_t xmlSequenceLength(const unsigned char* p, const unsigned char* end) {
+    const unsigned char c = p[0];
+    const auto avail = static_cast<std::size_t>(end - p);
+    const auto cont = [](unsigned char b) { return (b & 0xC0) == 0x80; };
+    if (c >= 0xC2 && c <= 0xDF) return avail >= 2 && cont(p[1]) ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (avail < 3 || !cont(p[1]) || !cont(p[2])) return 0;
+        if (c == 0xE0 && p[1] < 0xA0) return 0;  // overlong
+        if (c == 0xED && p[1] >= 0xA0) return 0;  // surrogate
+        if (c == 0xEF && p[1] == 0xBF && (p[2] == 0xBE || p[2] == 0xBF)) return 0;  // U+FFFE, U+FFFF
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        if (avail < 4 || !cont(p[1]) || !cont(p[2]) || !cont(p[3])) return 0;
+        if (c == 0xF0 && p[1] < 0x90) return 0;  // overlong
+        if (c == 0xF4 && p[1] >= 0x90) return 0;  // above U+10FFFF
+        return 4;
+    }
+    return 0;
+}
+
+// An ASCII byte XML 1.0 can carry: tab, LF, CR, or a printable character (DEL included).
+inline constexpr bool isXmlAscii(unsigned char c) { return c >= 0x20 || c == '\t' || c == '\n' || c == '\r'; }
+
+// True when the code point is a character XML 1.0 can carry.
+inline constexpr bool isXmlChar(std::uint32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// True when the bytes are UTF-8 made only of characters XML 1.0 can carry.
+inline bool isXmlText(const char* data, std::size_t size) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    const auto* end = p + size;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    constexpr std::uint64_t kSpace = 0x2020202020202020ULL;
+    while (p < end) {
+        // Eight plain printable ASCII bytes at a time: no high bit and none below 0x20.
+        if (end - p >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            if (((w | ((w - kSpace) & ~w)) & kHigh) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            if (!isXmlAscii(c)) return false;
+            ++p;
+            continue;
+        }
+        const std::size_t n = xmlSequenceLength(p, end);
+        if (n == 0) return false;
+        p += n;
+    }
+    return true;
+}
+
+// Days from 0001-01-01 to 2001-01-01 in the proleptic Gregorian calendar.
+inline constexpr std::int64_t kDaysTo2001 = 730485;
+
+// Days since 2001-01-01 of a proleptic Gregorian date (month 1..12, day 1..31).
+inline constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    // Days since 1970-01-01, then moved to the 2001 epoch (11323 days later).
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468 - 11323;
+}
+
+struct CivilDate {
+    std::int64_t year;
+    unsigned month;
+    unsigned day;
+};
+
+// The proleptic Gregorian date of a day counted from 2001-01-01.
+inline constexpr CivilDate civilFromDays(std::int64_t days) {
+    const std::int64_t z = days + 11323 + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    return {static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2), m, d};
+}
+
+inline constexpr bool isLeapYear(std::int64_t y) { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
+
+inline constexpr unsigned daysInMonth(std::int64_t y, unsigned m) {
+    constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && isLeapYear(y) ? 29 : kDays[m - 1];
+}
+
+static_assert(daysFromCivil(2001, 1, 1) == 0);
+static_assert(daysFromCivil(1970, 1, 1) == -11323);
+static_assert(daysFromCivil(1, 1, 1) == -kDaysTo2001);
+static_assert(civilFromDays(-kDaysTo2001).year == 1 && civilFromDays(-kDaysTo2001).month == 1);
+static_assert(civilFromDays(daysFromCivil(2024, 2, 29)).day == 29);
+
+}  // namespace quillon::xml_text
