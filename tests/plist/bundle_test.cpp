@@ -142,40 +142,33 @@ TEST(bundle, refuses_names_that_leave_the_bundle) {
     EXPECT_EQ(escaping.localizedString("Apply"), "Apply");
 }
 
-// Sets the locale variables for one test and puts the previous values back afterwards.
+// Saves the locale variables and puts them back when the test ends.
 class LocaleEnvironment {
 public:
     LocaleEnvironment() {
-        for (std::size_t i = 0; i < kNames.size(); ++i) {
+        for (std::size_t i = 0; i < kNames.size(); ++i)
             if (const char* v = std::getenv(kNames[i])) saved_[i] = v;
-            ::unsetenv(kNames[i]);
-        }
     }
     ~LocaleEnvironment() {
-        for (std::size_t i = 0; i < kNames.size(); ++i) {
-            if (saved_[i]) {
-                ::setenv(kNames[i], saved_[i]->c_str(), 1);
-            } else {
-                ::unsetenv(kNames[i]);
-            }
-        }
+        for (std::size_t i = 0; i < kNames.size(); ++i)
+            assign(kNames[i], saved_[i] ? saved_[i]->c_str() : nullptr);
     }
     LocaleEnvironment(const LocaleEnvironment&) = delete;
     LocaleEnvironment& operator=(const LocaleEnvironment&) = delete;
 
-    // Unsets all four, then sets the given ones (nullptr leaves a variable unset).
-    void set(const char* language, const char* lcAll, const char* lcMessages, const char* lang) {
-        const std::array<const char*, 4> values{language, lcAll, lcMessages, lang};
-        for (std::size_t i = 0; i < kNames.size(); ++i) {
-            if (values[i]) {
-                ::setenv(kNames[i], values[i], 1);
-            } else {
-                ::unsetenv(kNames[i]);
-            }
-        }
+    // LANGUAGE, LC_ALL, LC_MESSAGES and LANG in that order; nullptr unsets one.
+    void set(const std::array<const char*, 4>& values) {
+        for (std::size_t i = 0; i < kNames.size(); ++i) assign(kNames[i], values[i]);
     }
 
 private:
+    static void assign(const char* name, const char* value) {
+        if (value) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
     static constexpr std::array<const char*, 4> kNames{"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
     std::array<std::optional<std::string>, 4> saved_;
 };
@@ -184,23 +177,23 @@ TEST(bundle, reads_languages_from_the_environment) {
     using Languages = std::vector<std::string>;
     LocaleEnvironment env;
 
-    env.set(nullptr, nullptr, nullptr, nullptr);
+    env.set({nullptr, nullptr, nullptr, nullptr});
     EXPECT_EQ(Bundle::languagesFromEnvironment(), Languages{});
 
-    env.set(nullptr, nullptr, nullptr, "de_DE.UTF-8@euro");
+    env.set({nullptr, nullptr, nullptr, "de_DE.UTF-8@euro"});
     EXPECT_EQ(Bundle::languagesFromEnvironment(), (Languages{"de_DE", "de"}));
 
     // LANGUAGE first, then LC_ALL, LC_MESSAGES and LANG; each region is followed by its language.
-    env.set("fr_CA:de", "it_IT.UTF-8", "es", "de_DE.UTF-8");
+    env.set({"fr_CA:de", "it_IT.UTF-8", "es", "de_DE.UTF-8"});
     EXPECT_EQ(Bundle::languagesFromEnvironment(),
               (Languages{"fr_CA", "fr", "de", "it_IT", "it", "es", "de_DE"}));
 
     // "C" and "POSIX" name no language, empty entries and duplicates are dropped.
-    env.set("::en_GB:C:en", "C.UTF-8", "POSIX", "en_GB.UTF-8");
+    env.set({"::en_GB:C:en", "C.UTF-8", "POSIX", "en_GB.UTF-8"});
     EXPECT_EQ(Bundle::languagesFromEnvironment(), (Languages{"en_GB", "en"}));
 
     // Values that could not be a language name are ignored rather than used as folder names.
-    env.set("x/../../etc:de", "", nullptr, "sr_RS@latin");
+    env.set({"x/../../etc:de", "", nullptr, "sr_RS@latin"});
     EXPECT_EQ(Bundle::languagesFromEnvironment(), (Languages{"de", "sr_RS", "sr"}));
 }
 
