@@ -21,28 +21,34 @@ using xml_text::isSpace;
 
 enum class Tag : std::uint8_t { Unknown, Plist, Dict, Array, Key, String, Integer, Real, Date, Data, True, False };
 
+// Compares against a literal of the same length with a fixed-size comparison the compiler inlines.
+template <std::size_t N>
+bool is(std::string_view n, const char (&literal)[N]) {
+    return std::memcmp(n.data(), literal, N - 1) == 0;
+}
+
 Tag tagFromName(std::string_view n) {
     switch (n.size()) {
     case 3:
-        if (n == "key") return Tag::Key;
+        if (is(n, "key")) return Tag::Key;
         break;
     case 4:
-        if (n == "dict") return Tag::Dict;
-        if (n == "real") return Tag::Real;
-        if (n == "date") return Tag::Date;
-        if (n == "data") return Tag::Data;
-        if (n == "true") return Tag::True;
+        if (is(n, "dict")) return Tag::Dict;
+        if (is(n, "real")) return Tag::Real;
+        if (is(n, "date")) return Tag::Date;
+        if (is(n, "data")) return Tag::Data;
+        if (is(n, "true")) return Tag::True;
         break;
     case 5:
-        if (n == "plist") return Tag::Plist;
-        if (n == "array") return Tag::Array;
-        if (n == "false") return Tag::False;
+        if (is(n, "plist")) return Tag::Plist;
+        if (is(n, "array")) return Tag::Array;
+        if (is(n, "false")) return Tag::False;
         break;
     case 6:
-        if (n == "string") return Tag::String;
+        if (is(n, "string")) return Tag::String;
         break;
     case 7:
-        if (n == "integer") return Tag::Integer;
+        if (is(n, "integer")) return Tag::Integer;
         break;
     default: break;
     }
@@ -645,9 +651,9 @@ private:
     // p_ at "</".
     bool readEndTag(std::string_view name) {
         p_ += 2;
-        if (static_cast<std::size_t>(end_ - p_) < name.size() || std::memcmp(p_, name.data(), name.size()) != 0)
-            return false;
-        p_ += name.size();
+        if (static_cast<std::size_t>(end_ - p_) < name.size()) return false;
+        for (const char c : name)
+            if (*p_++ != c) return false;
         skipSpace();
         if (p_ == end_ || *p_ != '>') return false;
         ++p_;
