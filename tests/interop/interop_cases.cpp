@@ -6,7 +6,7 @@
 //    dates in years 1 to 9999 with microsecond resolution, whole seconds in XML; no control
 //    characters other than tab, newline and carriage return in XML strings, and a carriage
 //    return goes into XML as it is, so every XML reader (plistlib's own too) reads it back as
-//    a newline.
+//    a newline. Its binary writer stores equal numbers once, 0.0 and -0.0 included.
 //  - libplist 2.2 (plistutil): integers from INT64_MIN to UINT64_MAX in both formats; binary
 //    to binary keeps every value, UIDs up to UINT64_MAX included. Its XML writer, though,
 //    turns a UID into a {"CF$UID": N} dictionary and writes nothing at all (still exiting 0)
@@ -303,7 +303,9 @@ std::vector<InteropCase> interopCases() {
         {"integers", integers()},
         {"reals", reals()},
         {"special_reals", specialReals()},
-        {"negative_zero", arrayOf({-0.0, 0.0}), true, true, false},
+        // Alone: plistlib's binary writer stores equal numbers once, so 0.0 beside it would
+        // come back as -0.0.
+        {"negative_zero", arrayOf({-0.0}), true, true, false},
         {"strings", strings()},
         {"string_keys", stringKeys()},
         {"carriage_returns", arrayOf({"\r", "line\r\nline\rend"}), true, false, false},
