@@ -34,8 +34,12 @@ constexpr std::array<ByteClass, 256> kByteClass = [] {
 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-// Bytes of data per base64 line: 57 bytes make 76 characters.
-constexpr std::size_t kDataLineBytes = 57;
+// Bytes of data per base64 line: lines fit in 76 columns with tabs counted as 8, but hold at
+// least 16 characters (12 bytes) however deep the indentation.
+constexpr std::size_t dataLineBytes(unsigned level) {
+    const std::size_t columns = level >= 8 ? 16 : std::max<std::size_t>(16, 76 - 8 * std::size_t{level});
+    return columns / 4 * 3;
+}
 
 // First and one past the last second of the years 0001..9999, counted from 2001.
 constexpr double kFirstSecond = -static_cast<double>(xml_text::kDaysTo2001) * 86400;
@@ -204,13 +208,14 @@ private:
         return true;
     }
 
-    // Base64 in lines of at most 76 characters, each indented like the <data> tag.
+    // Base64 in lines of at most 76 columns, each indented like the <data> tag.
     void writeData(const Data& data, unsigned level) {
         out_ += "<data>\n";
         const std::size_t size = data.size();
-        for (std::size_t line = 0; line < size; line += kDataLineBytes) {
+        const std::size_t lineBytes = dataLineBytes(level);
+        for (std::size_t line = 0; line < size; line += lineBytes) {
             indent(level);
-            const std::size_t lineEnd = std::min(size, line + kDataLineBytes);
+            const std::size_t lineEnd = std::min(size, line + lineBytes);
             char buf[80];
             std::size_t n = 0;
             std::size_t i = line;

@@ -83,10 +83,16 @@ TEST(xml_writer, writes_leaves_in_their_canonical_text) {
     EXPECT_EQ(body(Date{-63113904000}), "<date>0001-01-01T00:00:00Z</date>");
     EXPECT_EQ(body(Date{252423993599.9}), "<date>9999-12-31T23:59:59Z</date>");
     EXPECT_EQ(body(Data{}), "<data>\n</data>");
-    // 57 bytes fill one line of 76 characters; the 58th starts the next.
+    // Lines fit in 76 columns, tabs counted as 8: 57 bytes fill a top-level line, the 58th
+    // starts the next; one level down a line holds 51 bytes; deep down never fewer than 12.
     const std::string line(76, 'A');
     EXPECT_EQ(body(Data(57, 0)), "<data>\n" + line + "\n</data>");
     EXPECT_EQ(body(Data(58, 0)), "<data>\n" + line + "\nAA==\n</data>");
+    EXPECT_EQ(body(makeArray({Data(52, 0)})),
+              "<array>\n\t<data>\n\t" + std::string(68, 'A') + "\n\tAA==\n\t</data>\n</array>");
+    Value deep = Data(13, 0);
+    for (int i = 0; i < 9; ++i) deep = makeArray({deep});
+    EXPECT_NE(body(deep).find("\t" + std::string(16, 'A') + "\n" + std::string(9, '\t') + "AA==\n"), std::string::npos);
     // Data inside containers is indented like its tag.
     EXPECT_EQ(body(makeArray({makeArray({Data{0xFF}})})),
               "<array>\n\t<array>\n\t\t<data>\n\t\t/w==\n\t\t</data>\n\t</array>\n</array>");
