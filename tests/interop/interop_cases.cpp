@@ -15,11 +15,13 @@
 //    no strict reader accepts; and writes a carriage return as it is (read back as a newline).
 #include "interop_cases.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
-#include "../../bench/preferences_fixture.h"
+#include "bench/preferences_fixture.h"
 #include "quillon-plutil/print.h"
 
 namespace quillon::testing {

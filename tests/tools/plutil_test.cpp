@@ -1,6 +1,8 @@
 // quillon-plutil: printing, lint, conversion and its command line, run as users run it.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <limits>
 #include <sys/stat.h>
 
 #include "interop/run_process.h"
