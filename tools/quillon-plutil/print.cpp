@@ -1,6 +1,7 @@
 // Readable text for a property list, as `quillon-plutil -p` prints it.
 #include "print.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
