@@ -412,8 +412,9 @@ public:
     }
 
 private:
-    bool at(std::string_view s) const {
-        return static_cast<std::size_t>(end_ - p_) >= s.size() && std::memcmp(p_, s.data(), s.size()) == 0;
+    template <std::size_t N>
+    bool at(const char (&literal)[N]) const {
+        return static_cast<std::size_t>(end_ - p_) >= N - 1 && std::memcmp(p_, literal, N - 1) == 0;
     }
     bool atElement() const { return end_ - p_ >= 2 && p_[0] == '<'; }
 
