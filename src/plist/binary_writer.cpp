@@ -22,21 +22,47 @@ inline std::uint64_t mix(std::uint64_t x) {
     return x;
 }
 
+inline std::uint64_t load64(const char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+inline std::uint32_t load32(const char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// Most strings are short keys: read them as two overlapping words instead of calling into the
+// library, both for hashing and for comparing.
 std::uint64_t hashBytes(const char* p, std::size_t n) {
-    std::uint64_t h = 0x9E3779B97F4A7C15u ^ n;
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        h = (h ^ w) * 0x9FB21C651E98DF25u;
-        h ^= h >> 29;
+    constexpr std::uint64_t k = 0x9FB21C651E98DF25u;
+    std::uint64_t a, b;
+    if (n >= 8) {
+        std::uint64_t h = n * k;
+        for (std::size_t i = 0; i + 16 < n; i += 8) h = (h ^ load64(p + i)) * k;
+        a = h ^ load64(p + (n > 16 ? n - 16 : 0));
+        b = load64(p + n - 8);
+    } else if (n >= 4) {
+        a = load32(p);
+        b = load32(p + n - 4);
+    } else {
+        a = n ? static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[n / 2]) << 8 |
+                    static_cast<std::uint64_t>(static_cast<unsigned char>(p[n - 1])) << 16
+              : 0;
+        b = 0;
     }
-    if (i < n) {
-        std::uint64_t w = 0;
-        std::memcpy(&w, p + i, n - i);
-        h = (h ^ w) * 0x9FB21C651E98DF25u;
-    }
-    return mix(h);
+    return mix((a * k) ^ (b + n) ^ ((b * k) >> 29));
+}
+
+bool sameBytes(const char* x, const char* y, std::size_t n) {
+    if (n > 16) return std::memcmp(x, y, n) == 0;
+    if (n >= 8) return load64(x) == load64(y) && load64(x + n - 8) == load64(y + n - 8);
+    if (n >= 4) return load32(x) == load32(y) && load32(x + n - 4) == load32(y + n - 4);
+    for (std::size_t i = 0; i < n; ++i)
+        if (x[i] != y[i]) return false;
+    return true;
 }
 
 // Kinds of written objects. Leaves of different kinds never share an object even when their
@@ -50,46 +76,61 @@ struct Object {
     std::uint64_t aux;  // UTF-16 units of a string, first slot in refs_ of a container
 };
 
-// Leaves already written, keyed on kind and exact bits or bytes; values are object numbers.
+// Leaves already written, keyed on kind and exact bits or bytes. A slot holds 32 bits of the
+// hash and the object number, and the object itself is compared, which keeps the table small
+// enough to stay in cache.
 class LeafTable {
 public:
-    // The object number stored for the key, or inserts `next` and returns it.
-    std::uint64_t findOrInsert(Kind kind, const char* bytes, std::uint64_t num, std::uint64_t next) {
+    static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+
+    // The object number of an equal leaf, or kNone after noting that `next` will be it.
+    // Strings are looked up under Kind::Ascii whichever way they are written.
+    std::uint32_t findOrInsert(const std::vector<Object>& objects, Kind kind, const char* bytes,
+                               std::uint64_t num, std::uint32_t next) {
         if (2 * (used_ + 1) > slots_.size()) grow();
-        const std::uint64_t h = bytes ? hashBytes(bytes, num) ^ static_cast<std::uint64_t>(kind)
-                                      : mix(num * 31 + static_cast<std::uint64_t>(kind) + 1);
+        const std::uint64_t h = bytes ? hashBytes(bytes, num) + static_cast<std::uint64_t>(kind)
+                                      : mix(num ^ (static_cast<std::uint64_t>(kind) << 56));
+        const auto tag = static_cast<std::uint32_t>(h >> 32);
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = tag & mask;; i = (i + 1) & mask) {
             Slot& s = slots_[i];
-            if (s.index == kEmpty) {
-                s = Slot{h, bytes, num, next, kind};
+            if (s.index == kNone) {
+                s = Slot{tag, next};
                 ++used_;
-                return next;
+                return kNone;
             }
-            if (s.hash == h && s.kind == kind && s.num == num &&
-                (!bytes || std::memcmp(s.bytes, bytes, num) == 0))
-                return s.index;
+            if (s.tag != tag) continue;
+            const Object& o = objects[s.index];
+            const Kind k = o.kind == Kind::Utf16 ? Kind::Ascii : o.kind;
+            if (k == kind && o.num == num && (!bytes || sameBytes(o.bytes, bytes, num))) return s.index;
         }
     }
 
+    // Empties the table for the next write; a table much larger than this write needed is
+    // released rather than cleared.
+    void reset() {
+        if (used_ == 0) return;
+        if (slots_.size() > 8 * std::max<std::size_t>(1024, 2 * used_))
+            std::vector<Slot>().swap(slots_);
+        else
+            std::fill(slots_.begin(), slots_.end(), Slot{});
+        used_ = 0;
+    }
+
 private:
-    static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
     struct Slot {
-        std::uint64_t hash = 0;
-        const char* bytes = nullptr;
-        std::uint64_t num = 0;
-        std::uint64_t index = kEmpty;
-        Kind kind = Kind::False;
+        std::uint32_t tag = 0;
+        std::uint32_t index = kNone;
     };
 
     void grow() {
-        std::vector<Slot> old(std::max<std::size_t>(256, slots_.size() * 2));
+        std::vector<Slot> old(std::max<std::size_t>(1024, slots_.size() * 2));
         old.swap(slots_);
         const std::size_t mask = slots_.size() - 1;
         for (const Slot& s : old) {
-            if (s.index == kEmpty) continue;
-            std::size_t i = s.hash & mask;
-            while (slots_[i].index != kEmpty) i = (i + 1) & mask;
+            if (s.index == kNone) continue;
+            std::size_t i = s.tag & mask;
+            while (slots_[i].index != kNone) i = (i + 1) & mask;
             slots_[i] = s;
         }
     }
@@ -125,6 +166,8 @@ public:
         }
         slots_[i] = nullptr;
     }
+    // Forgets what a failed write left on the path.
+    void clear() { std::fill(slots_.begin(), slots_.end(), nullptr); }
 
 private:
     static constexpr std::size_t kSize = 2048;
@@ -243,24 +286,71 @@ std::uint8_t widthNibble(unsigned width) {
     return static_cast<std::uint8_t>(width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3);
 }
 
+// Working memory of a write, kept per thread between writes: fresh buffers of this size would
+// cost more in page faults than the flattening itself.
+struct Scratch {
+    std::vector<Object> objects;
+    std::vector<std::uint32_t> refs;  // children of containers, by object number
+    LeafTable leaves;
+    PathSet path;
+
+    void reset(bool failed) {
+        // Keep what is in proportion to this write; let go of what an earlier, larger one left.
+        const auto trim = [](auto& v) {
+            if (v.capacity() > 4 * v.size() + 65536) {
+                std::remove_reference_t<decltype(v)>().swap(v);
+            } else {
+                v.clear();
+            }
+        };
+        trim(objects);
+        trim(refs);
+        leaves.reset();
+        if (failed) path.clear();
+    }
+};
+
 class BinaryWriter {
 public:
+    explicit BinaryWriter(Scratch& scratch)
+        : objects_(scratch.objects), refs_(scratch.refs), leaves_(scratch.leaves), path_(scratch.path) {}
+
     std::optional<std::string> write(const Value& root) {
-        std::uint64_t top = 0;
+        std::uint32_t top = 0;
         if (!flatten(root, 0, top)) return std::nullopt;
         return serialise();
     }
 
 private:
-    std::uint64_t leaf(Kind kind, std::uint64_t bits) {
-        const std::uint64_t n = leaves_.findOrInsert(kind, nullptr, bits, objects_.size());
-        if (n == objects_.size()) objects_.push_back(Object{kind, nullptr, bits, 0});
-        return n;
+    // The next object number; false once numbers would no longer fit in 32 bits.
+    bool nextNumber(std::uint32_t& n) const {
+        if (objects_.size() >= LeafTable::kNone) return false;
+        n = static_cast<std::uint32_t>(objects_.size());
+        return true;
     }
 
-    bool string(const std::string& s, std::uint64_t& index) {
-        index = leaves_.findOrInsert(Kind::Ascii, s.data(), s.size(), objects_.size());
-        if (index != objects_.size()) return true;
+    bool leaf(Kind kind, std::uint64_t bits, std::uint32_t& index) {
+        std::uint32_t next = 0;
+        if (!nextNumber(next)) return false;
+        const std::uint32_t found = leaves_.findOrInsert(objects_, kind, nullptr, bits, next);
+        if (found != LeafTable::kNone) {
+            index = found;
+            return true;
+        }
+        objects_.push_back(Object{kind, nullptr, bits, 0});
+        index = next;
+        return true;
+    }
+
+    bool string(const std::string& s, std::uint32_t& index) {
+        std::uint32_t next = 0;
+        if (!nextNumber(next)) return false;
+        const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Ascii, s.data(), s.size(), next);
+        if (found != LeafTable::kNone) {
+            index = found;
+            return true;
+        }
+        index = next;
         std::uint64_t units = s.size();
         Kind kind = Kind::Ascii;
         if (!isAscii(s.data(), s.size())) {
@@ -272,39 +362,41 @@ private:
         return true;
     }
 
-    bool flatten(const Value& v, int depth, std::uint64_t& index) {
+    bool flatten(const Value& v, int depth, std::uint32_t& index) {
         if (depth > maxPropertyListDepth) return false;
         switch (v.type()) {
         case Value::Type::Absent: return false;
-        case Value::Type::Boolean:
-            index = leaf(*v.ifBoolean() ? Kind::True : Kind::False, 0);
-            return true;
+        case Value::Type::Boolean: return leaf(*v.ifBoolean() ? Kind::True : Kind::False, 0, index);
         case Value::Type::Integer: {
             const Integer i = *v.ifInteger();
-            index = leaf(i.isBigUnsigned() ? Kind::BigUint : Kind::Int, i.bits());
-            return true;
+            return leaf(i.isBigUnsigned() ? Kind::BigUint : Kind::Int, i.bits(), index);
         }
         case Value::Type::Real: {
             std::uint64_t bits;
             std::memcpy(&bits, v.ifReal(), sizeof bits);
-            index = leaf(Kind::Real, bits);
-            return true;
+            return leaf(Kind::Real, bits, index);
         }
         case Value::Type::Date: {
             std::uint64_t bits;
             std::memcpy(&bits, &v.ifDate()->seconds, sizeof bits);
-            index = leaf(Kind::Date, bits);
-            return true;
+            return leaf(Kind::Date, bits, index);
         }
-        case Value::Type::Uid: index = leaf(Kind::Uid, v.ifUid()->value); return true;
+        case Value::Type::Uid: return leaf(Kind::Uid, v.ifUid()->value, index);
         case Value::Type::String: return string(*v.ifString(), index);
         case Value::Type::Data: {
             const Data& d = *v.ifData();
             const char* bytes = reinterpret_cast<const char*>(d.data());
-            // A non-null pointer even for empty data keeps the table from hashing it as a scalar.
+            // A non-null pointer even for empty data keeps the table from taking it as a scalar.
             if (!bytes) bytes = "";
-            index = leaves_.findOrInsert(Kind::Data, bytes, d.size(), objects_.size());
-            if (index == objects_.size()) objects_.push_back(Object{Kind::Data, bytes, d.size(), 0});
+            std::uint32_t next = 0;
+            if (!nextNumber(next)) return false;
+            const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Data, bytes, d.size(), next);
+            if (found != LeafTable::kNone) {
+                index = found;
+                return true;
+            }
+            objects_.push_back(Object{Kind::Data, bytes, d.size(), 0});
+            index = next;
             return true;
         }
         case Value::Type::Array: return array(*v.arrayPtr(), depth, index);
@@ -313,14 +405,15 @@ private:
         return false;
     }
 
-    bool array(const Array& a, int depth, std::uint64_t& index) {
-        if (!path_.insert(&a)) return false;
-        index = objects_.size();
+    bool array(const Array& a, int depth, std::uint32_t& index) {
+        std::uint32_t next = 0;
+        if (!nextNumber(next) || !path_.insert(&a)) return false;
+        index = next;
         const std::uint64_t first = refs_.size();
         objects_.push_back(Object{Kind::Array, nullptr, a.size(), first});
         refs_.resize(first + a.size());
         for (std::size_t i = 0; i < a.size(); ++i) {
-            std::uint64_t child = 0;
+            std::uint32_t child = 0;
             if (!flatten(a.items()[i], depth + 1, child)) return false;
             refs_[first + i] = child;
         }
@@ -329,21 +422,22 @@ private:
     }
 
     // Keys first, all of them in order, then the values depth-first.
-    bool dictionary(const Dictionary& d, int depth, std::uint64_t& index) {
-        if (!path_.insert(&d)) return false;
-        index = objects_.size();
+    bool dictionary(const Dictionary& d, int depth, std::uint32_t& index) {
+        std::uint32_t next = 0;
+        if (!nextNumber(next) || !path_.insert(&d)) return false;
+        index = next;
         const std::uint64_t first = refs_.size();
         const std::size_t n = d.size();
         objects_.push_back(Object{Kind::Dict, nullptr, n, first});
         refs_.resize(first + 2 * n);
         const auto& entries = d.entries();
         for (std::size_t i = 0; i < n; ++i) {
-            std::uint64_t key = 0;
+            std::uint32_t key = 0;
             if (!string(entries[i].first, key)) return false;
             refs_[first + i] = key;
         }
         for (std::size_t i = 0; i < n; ++i) {
-            std::uint64_t value = 0;
+            std::uint32_t value = 0;
             if (!flatten(entries[i].second, depth + 1, value)) return false;
             refs_[first + n + i] = value;
         }
@@ -413,7 +507,7 @@ private:
         return p;
     }
 
-    static std::uint8_t* putRefs(std::uint8_t* p, const std::uint64_t* refs, std::uint64_t n, unsigned width) {
+    static std::uint8_t* putRefs(std::uint8_t* p, const std::uint32_t* refs, std::uint64_t n, unsigned width) {
         switch (width) {
         case 1:
             for (std::uint64_t i = 0; i < n; ++i) *p++ = static_cast<std::uint8_t>(refs[i]);
@@ -461,16 +555,19 @@ private:
         return out;
     }
 
-    std::vector<Object> objects_;
-    std::vector<std::uint64_t> refs_;  // children of containers, by object number
-    LeafTable leaves_;
-    PathSet path_;
+    std::vector<Object>& objects_;
+    std::vector<std::uint32_t>& refs_;
+    LeafTable& leaves_;
+    PathSet& path_;
 };
 
 }  // namespace
 
 std::optional<std::string> writeBinaryPropertyList(const Value& value) {
-    return BinaryWriter().write(value);
+    thread_local Scratch scratch;
+    auto out = BinaryWriter(scratch).write(value);
+    scratch.reset(!out);
+    return out;
 }
 
 }  // namespace quillon
