@@ -565,8 +565,15 @@ private:
 
 std::optional<std::string> writeBinaryPropertyList(const Value& value) {
     thread_local Scratch scratch;
+    // Reset however the write ends, a thrown bad_alloc included, so no stale object numbers or
+    // path entries reach the next write.
+    struct Reset {
+        Scratch& scratch;
+        bool failed = true;
+        ~Reset() { scratch.reset(failed); }
+    } reset{scratch};
     auto out = BinaryWriter(scratch).write(value);
-    scratch.reset(!out);
+    reset.failed = !out;
     return out;
 }
 

@@ -18,7 +18,7 @@ namespace {
 // v as `width` big-endian bytes.
 std::string be(std::uint64_t v, unsigned width) {
     std::string s(width, '\0');
-    for (unsigned i = 0; i < width; ++i) s[width - 1 - i] = static_cast<char>(v >> (8 * i));
+    for (unsigned i = 0; i < width && i < 8; ++i) s[width - 1 - i] = static_cast<char>(v >> (8 * i));
     return s;
 }
 
@@ -212,6 +212,9 @@ TEST(binary_round_trip, nests_up_to_the_depth_limit) {
 }
 
 TEST(binary_writer, refuses_what_is_not_a_property_list) {
+    const Value small = makeDictionary({{"a", makeArray({1, "b"})}});
+    const auto before = writeBinaryPropertyList(small);
+    ASSERT_TRUE(before);
     EXPECT_FALSE(writeBinaryPropertyList(Value()));
     EXPECT_FALSE(writeBinaryPropertyList(makeArray({1, Value(), 2})));
     EXPECT_FALSE(writeBinaryPropertyList(Value("bad \xff utf-8")));
@@ -233,6 +236,8 @@ TEST(binary_writer, refuses_what_is_not_a_property_list) {
     // Break the cycles so the containers are freed.
     selfArray->clear();
     outer->clear();
+    // Nothing of a failed write lingers into the next one.
+    EXPECT_EQ(writeBinaryPropertyList(small), before);
 
     // Sharing without a cycle is fine: each occurrence is written out.
     auto shared = makeArray({1, 2});
