@@ -587,6 +587,8 @@ private:
     }
 
     // Attributes after an element name, checked and ignored, through the closing '>' or "/>".
+    // Property-list elements carry one attribute at most, so more than eight are refused rather
+    // than checked for repeats.
     bool readAttributes(bool& empty) {
         std::string_view names[8];
         std::size_t count = 0;
