@@ -21,12 +21,17 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus"
   seeds=()
   for d in fuzz/corpus/$t tests/plist/fixtures/*/; do [ -d "$d" ] && seeds+=("$d"); done
+  # The XML vocabulary helps the round trip too: most of its inputs are XML.
+  dict=fuzz/$t.dict
+  [ "$t" = round_trip ] && dict=fuzz/xml_reader.dict
+  extra=()
+  [ -f "$dict" ] && extra+=(-dict="$dict")
   mkdir -p "$build/artifacts"
   echo "== fuzzing $t for ${seconds}s"
   log=$build/$t.log
   if ! "$build/fuzz/${t}_fuzz" "$corpus" "${seeds[@]}" -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
-      -artifact_prefix="$build/artifacts/$t-" >"$log" 2>&1; then
+      -artifact_prefix="$build/artifacts/$t-" "${extra[@]}" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz target $t failed; the input is in $build/artifacts/" >&2
     exit 1

@@ -213,17 +213,16 @@ DictRef Dictionary::fromEntries(std::vector<Entry> entries) {
     const auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
     if (!std::is_sorted(entries.begin(), entries.end(), byKey))
         std::stable_sort(entries.begin(), entries.end(), byKey);
-    // Keep the last of equal keys; drop absent values, which a dictionary never holds.
-    std::vector<Entry> unique;
-    unique.reserve(entries.size());
-    for (auto& e : entries) {
-        if (!unique.empty() && unique.back().first == e.first)
-            unique.back().second = std::move(e.second);
-        else
-            unique.push_back(std::move(e));
+    // Keep the last of equal keys and drop absent values, which a dictionary never holds, in place.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i + 1 < entries.size() && entries[i + 1].first == entries[i].first) continue;
+        if (entries[i].second.isAbsent()) continue;
+        if (kept != i) entries[kept] = std::move(entries[i]);
+        ++kept;
     }
-    std::erase_if(unique, [](const Entry& e) { return e.second.isAbsent(); });
-    d->entries_ = std::move(unique);
+    entries.resize(kept);
+    d->entries_ = std::move(entries);
     return d;
 }
 
@@ -321,8 +320,9 @@ namespace {
 // Containers on the path from the root; a container met again on its own path holds itself.
 using Path = std::unordered_set<const void*>;
 
+// depth is the level from's container would have; the root container is level 1.
 bool copyInto(const Value& from, Value& to, Path& path, int depth) {
-    if (depth > maxPropertyListDepth) return false;
+    if ((from.dictionaryPtr() || from.arrayPtr()) && depth > maxPropertyListDepth) return false;
     if (const Dictionary* d = from.dictionaryPtr()) {
         if (!path.insert(d).second) return false;
         std::vector<Dictionary::Entry> entries;
@@ -354,7 +354,7 @@ bool copyInto(const Value& from, Value& to, Path& path, int depth) {
 Value deepCopyValue(const Value& value) {
     Path path;
     Value copy;
-    return copyInto(value, copy, path, 0) ? copy : Value();
+    return copyInto(value, copy, path, 1) ? copy : Value();
 }
 
 DictRef deepCopy(const Dictionary& dict) {
@@ -365,7 +365,7 @@ DictRef deepCopy(const Dictionary& dict) {
     entries.reserve(dict.size());
     for (const auto& [key, value] : dict) {
         entries.emplace_back(key, Value());
-        if (!copyInto(value, entries.back().second, path, 1)) return nullptr;
+        if (!copyInto(value, entries.back().second, path, 2)) return nullptr;
     }
     return Dictionary::fromEntries(std::move(entries));
 }

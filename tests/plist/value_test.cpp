@@ -143,15 +143,25 @@ TEST(deep_copy, refuses_what_is_not_a_property_list) {
     EXPECT_NE(deepCopy(*makeDictionary({{"x", shared}, {"y", shared}})), nullptr);
 }
 
-TEST(deep_copy, refuses_nesting_beyond_the_limit) {
-    auto root = Array::create();
-    ArrayRef cur = root;
-    for (int i = 0; i < maxPropertyListDepth + 5; ++i) {
-        auto next = Array::create();
-        cur->append(next);
-        cur = next;
-    }
-    EXPECT_FALSE(isPropertyList(root));
+TEST(deep_copy, accepts_nesting_up_to_the_limit_and_no_deeper) {
+    // levels containers, each inside the one before; the outermost is level 1.
+    const auto nested = [](int levels) {
+        auto root = Array::create();
+        ArrayRef cur = root;
+        for (int i = 1; i < levels; ++i) {
+            auto next = Array::create();
+            cur->append(next);
+            cur = next;
+        }
+        return root;
+    };
+    EXPECT_TRUE(isPropertyList(nested(maxPropertyListDepth)));
+    EXPECT_FALSE(isPropertyList(nested(maxPropertyListDepth + 1)));
+    auto holder = Dictionary::create();
+    holder->set("a", nested(maxPropertyListDepth - 1));
+    EXPECT_TRUE(deepCopy(*holder));
+    holder->set("a", nested(maxPropertyListDepth));
+    EXPECT_FALSE(deepCopy(*holder));
 }
 
 }  // namespace
