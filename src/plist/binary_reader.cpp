@@ -82,8 +82,8 @@ private:
         return true;
     }
 
+    // depth is the number of containers around this object.
     bool readObject(std::uint64_t ref, int depth, Value& out) {
-        if (depth > maxPropertyListDepth) return false;
         std::uint64_t offset = 0;
         if (!objectOffset(ref, offset)) return false;
         const std::uint8_t* p = data_ + offset;
@@ -249,6 +249,7 @@ private:
     }
 
     bool readArray(std::uint64_t ref, const std::uint8_t* p, std::uint64_t end, int depth, Value& out) {
+        if (depth >= maxPropertyListDepth) return false;  // it would nest one level too deep
         std::uint64_t count = 0, header = 0;
         if (!readCount(p, end, count, header)) return false;
         if (count > (end - header) / refSize_ || !spend(valuesLeft_, count)) return false;
@@ -268,6 +269,7 @@ private:
 
     bool readDictionary(std::uint64_t ref, const std::uint8_t* p, std::uint64_t end, int depth,
                         Value& out) {
+        if (depth >= maxPropertyListDepth) return false;
         std::uint64_t count = 0, header = 0;
         if (!readCount(p, end, count, header)) return false;
         if (count > (end - header) / (2 * refSize_) || !spend(valuesLeft_, 2 * count)) return false;

@@ -362,8 +362,8 @@ private:
         return true;
     }
 
+    // depth is the number of containers around v.
     bool flatten(const Value& v, int depth, std::uint32_t& index) {
-        if (depth > maxPropertyListDepth) return false;
         switch (v.type()) {
         case Value::Type::Absent: return false;
         case Value::Type::Boolean: return leaf(*v.ifBoolean() ? Kind::True : Kind::False, 0, index);
@@ -406,6 +406,7 @@ private:
     }
 
     bool array(const Array& a, int depth, std::uint32_t& index) {
+        if (depth >= maxPropertyListDepth) return false;  // it would nest one level too deep
         std::uint32_t next = 0;
         if (!nextNumber(next) || !path_.insert(&a)) return false;
         index = next;
@@ -423,6 +424,7 @@ private:
 
     // Keys first, all of them in order, then the values depth-first.
     bool dictionary(const Dictionary& d, int depth, std::uint32_t& index) {
+        if (depth >= maxPropertyListDepth) return false;
         std::uint32_t next = 0;
         if (!nextNumber(next) || !path_.insert(&d)) return false;
         index = next;

@@ -196,19 +196,16 @@ TEST(binary_round_trip, uses_wider_references_as_objects_grow) {
 }
 
 TEST(binary_round_trip, nests_up_to_the_depth_limit) {
-    // 513 arrays: the innermost sits at depth 512, the deepest allowed.
-    Value deepest = Array::create();
-    for (int i = 0; i < maxPropertyListDepth; ++i) deepest = Array::create({deepest});
-    ASSERT_TRUE(isPropertyList(deepest));
+    // maxPropertyListDepth containers, the innermost holding a leaf: the deepest allowed.
+    Value deepest = makeArray({"leaf"});
+    for (int i = 1; i < maxPropertyListDepth; ++i)
+        deepest = i % 2 ? Value(makeDictionary({{"k", deepest}})) : Value(makeArray({deepest}));
+    EXPECT_TRUE(isPropertyList(deepest));
     EXPECT_EQ(roundTrip(deepest), deepest);
-    const Value tooDeep = Array::create({deepest});
-    EXPECT_FALSE(isPropertyList(tooDeep));
-    EXPECT_FALSE(writeBinaryPropertyList(tooDeep));
-    // A leaf one level below the deepest container is too deep as well.
-    Value leafTooDeep = makeArray({1});
-    for (int i = 0; i < maxPropertyListDepth; ++i) leafTooDeep = makeDictionary({{"k", leafTooDeep}});
-    EXPECT_FALSE(isPropertyList(leafTooDeep));
-    EXPECT_FALSE(writeBinaryPropertyList(leafTooDeep));
+    for (const Value& tooDeep : {Value(makeArray({deepest})), Value(makeDictionary({{"k", deepest}}))}) {
+        EXPECT_FALSE(isPropertyList(tooDeep));
+        EXPECT_FALSE(writeBinaryPropertyList(tooDeep));
+    }
 }
 
 TEST(binary_writer, refuses_what_is_not_a_property_list) {
@@ -567,8 +564,8 @@ TEST(binary_reader, refuses_nesting_beyond_the_limit) {
         f.add(f.array({}));
         return f.build();
     };
-    EXPECT_TRUE(parse(nested(maxPropertyListDepth + 1)).isPresent());
-    expectRefusedQuickly(nested(maxPropertyListDepth + 2), "depth 513");
+    EXPECT_TRUE(parse(nested(maxPropertyListDepth)).isPresent());
+    expectRefusedQuickly(nested(maxPropertyListDepth + 1), "depth 513");
 }
 
 TEST(binary_reader, refuses_exponential_expansion) {
