@@ -165,6 +165,15 @@ TEST(plutil_convert, writer_refusals_are_explained) {
               "the value holds a key that is not valid UTF-8");
     EXPECT_EQ(whyWriterRefuses(Value("\xed\xa0\x80"), PropertyListFormat::Binary),
               "the value holds text that is not valid UTF-8");  // an encoded surrogate
+
+    Value deep = Array::create();
+    for (int level = 1; level < maxPropertyListDepth; ++level) deep = makeArray({deep});
+    EXPECT_EQ(whyWriterRefuses(deep, PropertyListFormat::Binary), "the writer refused the value");
+    EXPECT_TRUE(writeBinaryPropertyList(deep));  // the deepest nesting writers produce
+    deep = makeArray({deep});
+    EXPECT_EQ(whyWriterRefuses(deep, PropertyListFormat::Binary),
+              "the value nests deeper than 512 levels");
+    EXPECT_FALSE(writeBinaryPropertyList(deep));
 }
 
 TEST(plutil_usage, bad_command_lines_print_usage_and_fail) {

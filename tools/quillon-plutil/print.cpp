@@ -127,6 +127,7 @@ void appendValue(std::string& out, const Value& value, int depth) {
         case Value::Type::Array:
         case Value::Type::Dictionary: break;
     }
+    // depth counts from 0 at the outermost container, which is level 1 to readers and writers.
     if (depth >= maxPropertyListDepth) {
         out += "...";
         return;

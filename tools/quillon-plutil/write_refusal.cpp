@@ -61,8 +61,11 @@ std::optional<std::string> textProblem(std::string_view s, PropertyListFormat fo
     return std::nullopt;
 }
 
-std::optional<std::string> findProblem(const Value& value, PropertyListFormat format, int depth) {
-    if (depth > maxPropertyListDepth)
+// level counts containers from the outermost, which is level 1, as the writers count them.
+std::optional<std::string> findProblem(const Value& value, PropertyListFormat format, int level) {
+    const bool container =
+        value.type() == Value::Type::Array || value.type() == Value::Type::Dictionary;
+    if (container && level > maxPropertyListDepth)
         return "the value nests deeper than " + std::to_string(maxPropertyListDepth) + " levels";
     switch (value.type()) {
         case Value::Type::Uid:
@@ -73,13 +76,13 @@ std::optional<std::string> findProblem(const Value& value, PropertyListFormat fo
         case Value::Type::Array:
             for (const Value& item : *value.arrayPtr()) {
                 if (item.isAbsent()) return std::string("the value holds an array with a missing element");
-                if (auto problem = findProblem(item, format, depth + 1)) return problem;
+                if (auto problem = findProblem(item, format, level + 1)) return problem;
             }
             return std::nullopt;
         case Value::Type::Dictionary:
             for (const auto& [key, item] : *value.dictionaryPtr()) {
                 if (auto problem = textProblem(key, format, "a key")) return problem;
-                if (auto problem = findProblem(item, format, depth + 1)) return problem;
+                if (auto problem = findProblem(item, format, level + 1)) return problem;
             }
             return std::nullopt;
         default: return std::nullopt;
@@ -89,7 +92,7 @@ std::optional<std::string> findProblem(const Value& value, PropertyListFormat fo
 }  // namespace
 
 std::string whyWriterRefuses(const Value& value, PropertyListFormat format) {
-    if (auto problem = findProblem(value, format, 0)) return *problem;
+    if (auto problem = findProblem(value, format, 1)) return *problem;
     return "the writer refused the value";
 }
 
