@@ -80,9 +80,12 @@ void expectReadsAs(const std::string& path, const Format& f, const Value& expect
     if (auto difference = firstDifference(got, expected)) ADD_FAILURE() << path << ": " << *difference;
 }
 
-void requirePeers() {
+void requirePython() {
     ASSERT_TRUE(std::filesystem::exists(kPython))
         << "python3 not found (" << kPython << "); the interop tests need it";
+}
+
+void requirePlistutil() {
     ASSERT_TRUE(std::filesystem::exists(kPlistutil))
         << "plistutil not found (" << kPlistutil
         << "): install the Debian package libplist-utils (scripts/deps.sh test does)";
@@ -96,7 +99,7 @@ void plistutilConvert(const std::string& in, const std::string& out, const Forma
 }
 
 TEST(plistlib_interop, we_read_what_plistlib_writes) {
-    requirePeers();
+    ASSERT_NO_FATAL_FAILURE(requirePython());
     Exchange exchange;
     const auto written = exchange.runPeer("write");
     ASSERT_EQ(written.exitCode, 0) << written.out << written.err;
@@ -108,7 +111,7 @@ TEST(plistlib_interop, we_read_what_plistlib_writes) {
 }
 
 TEST(plistlib_interop, plistlib_reads_what_we_write) {
-    requirePeers();
+    ASSERT_NO_FATAL_FAILURE(requirePython());
     Exchange exchange;
     exchange.writeOurs();
     const auto checked = exchange.runPeer("check");
@@ -138,7 +141,8 @@ void expectWeReadPlistutilConversions(const Exchange& exchange, const char* writ
 
 // Neither end of this chain is our own code but the final reader.
 TEST(plistutil_interop, we_read_plistutil_conversions_of_plistlib_files) {
-    requirePeers();
+    ASSERT_NO_FATAL_FAILURE(requirePython());
+    ASSERT_NO_FATAL_FAILURE(requirePlistutil());
     Exchange exchange;
     const auto written = exchange.runPeer("write");
     ASSERT_EQ(written.exitCode, 0) << written.out << written.err;
@@ -146,7 +150,8 @@ TEST(plistutil_interop, we_read_plistutil_conversions_of_plistlib_files) {
 }
 
 TEST(plistutil_interop, plistutil_converts_what_we_write) {
-    requirePeers();
+    ASSERT_NO_FATAL_FAILURE(requirePython());
+    ASSERT_NO_FATAL_FAILURE(requirePlistutil());
     Exchange exchange;
     exchange.writeOurs();
     expectWeReadPlistutilConversions(exchange, "ours");
