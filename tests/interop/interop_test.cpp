@@ -150,7 +150,6 @@ TEST(plistutil_interop, we_read_plistutil_conversions_of_plistlib_files) {
 }
 
 TEST(plistutil_interop, plistutil_converts_what_we_write) {
-    ASSERT_NO_FATAL_FAILURE(requirePython());
     ASSERT_NO_FATAL_FAILURE(requirePlistutil());
     Exchange exchange;
     exchange.writeOurs();
