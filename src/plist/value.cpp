@@ -210,18 +210,23 @@ DictRef Dictionary::create(std::size_t capacity) {
 
 DictRef Dictionary::fromEntries(std::vector<Entry> entries) {
     auto d = std::make_shared<Dictionary>();
-    const auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
-    if (!std::is_sorted(entries.begin(), entries.end(), byKey))
+    // Files we wrote list keys in order already: one pass confirms it and the entries move in.
+    bool ordered = true;
+    for (std::size_t i = 0; i < entries.size() && ordered; ++i)
+        ordered = entries[i].second.isPresent() && (i == 0 || entries[i - 1].first < entries[i].first);
+    if (!ordered) {
+        const auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
         std::stable_sort(entries.begin(), entries.end(), byKey);
-    // Keep the last of equal keys and drop absent values, which a dictionary never holds, in place.
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (i + 1 < entries.size() && entries[i + 1].first == entries[i].first) continue;
-        if (entries[i].second.isAbsent()) continue;
-        if (kept != i) entries[kept] = std::move(entries[i]);
-        ++kept;
+        // Keep the last of equal keys and drop absent values, which a dictionary never holds.
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (i + 1 < entries.size() && entries[i + 1].first == entries[i].first) continue;
+            if (entries[i].second.isAbsent()) continue;
+            if (kept != i) entries[kept] = std::move(entries[i]);
+            ++kept;
+        }
+        entries.resize(kept);
     }
-    entries.resize(kept);
     d->entries_ = std::move(entries);
     return d;
 }
