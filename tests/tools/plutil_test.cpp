@@ -26,6 +26,8 @@ ProcessResult plutil(std::vector<std::string> args, const std::string& stdinPath
 
 std::string fixture(const std::string& name) { return (kFixtures / name).string(); }
 
+// sample.xml holds every type XML can carry; archive.bplist, written by Python's plistlib, holds
+// UIDs and a string with control characters, which only the binary format can carry.
 TEST(plutil_print, prints_fixtures_as_expected) {
     for (const char* name : {"sample.xml", "archive.bplist"}) {
         SCOPED_TRACE(name);
