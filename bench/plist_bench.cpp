@@ -15,7 +15,7 @@
 #include <string>
 
 #include "plist/property_list.h"
-#include "preferences_fixture.h"
+#include "testing/preferences_fixture.h"
 
 namespace quillon::bench {
 namespace {
@@ -39,7 +39,7 @@ const Corpus* corpus(int records) {
     if (!slot) {
         auto c = std::make_unique<Corpus>();
         c->records = records;
-        c->value = makePreferences(records);
+        c->value = testing::makePreferences(records);
         c->binary = writeBinaryPropertyList(c->value).value_or("");
         c->xml = writeXmlPropertyList(c->value).value_or("");
         slot = std::move(c);

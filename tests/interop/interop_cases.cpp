@@ -21,7 +21,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "bench/preferences_fixture.h"
+#include "testing/preferences_fixture.h"
 #include "quillon-plutil/print.h"
 
 namespace quillon::testing {
@@ -328,7 +328,7 @@ std::vector<InteropCase> interopCases() {
         {"top_level_integer", Value(Integer(INT64_MIN))},
         {"uids", uids(), false},
         {"large_uids", largeUids(), false},
-        {"preferences", bench::makePreferences(12)},
+        {"preferences", testing::makePreferences(12)},
     };
     return cases;
 }

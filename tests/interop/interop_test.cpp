@@ -6,7 +6,7 @@
 #include "interop_cases.h"
 #include "plist/file_utils.h"
 #include "plist/property_list.h"
-#include "run_process.h"
+#include "testing/run_process.h"
 #include "testing/temp_dir.h"
 
 namespace quillon::testing {

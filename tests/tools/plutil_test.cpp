@@ -5,7 +5,7 @@
 #include <limits>
 #include <sys/stat.h>
 
-#include "interop/run_process.h"
+#include "testing/run_process.h"
 #include "plist/file_utils.h"
 #include "plist/property_list.h"
 #include "quillon-plutil/print.h"

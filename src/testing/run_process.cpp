@@ -1,5 +1,5 @@
 // Running another program from a test: argv straight to exec, no shell, output captured.
-#include "run_process.h"
+#include "testing/run_process.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // Generated preferences files shaped like the settings pane's own, for benchmarks and tests.
-#include "preferences_fixture.h"
+#include "testing/preferences_fixture.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-namespace quillon::bench {
+namespace quillon::testing {
 
 namespace {
 
@@ -140,4 +140,4 @@ DictRef makePreferences(int records) {
     });
 }
 
-}  // namespace quillon::bench
+}  // namespace quillon::testing

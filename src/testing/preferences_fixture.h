@@ -3,7 +3,7 @@
 
 #include "plist/value.h"
 
-namespace quillon::bench {
+namespace quillon::testing {
 
 // A preferences dictionary {settings, general, state, version} whose settings hold `records`
 // device records keyed "0000", "0001", ...: app and device descriptions, pointer and scroll
@@ -12,4 +12,4 @@ namespace quillon::bench {
 // The same count always gives the same dictionary.
 DictRef makePreferences(int records);
 
-}  // namespace quillon::bench
+}  // namespace quillon::testing
