@@ -194,6 +194,26 @@ bool operator==(const Value& a, const Value& b) { return equalValues(a, b, 0); }
 
 const Value& Array::at(std::size_t i) const { return i < items_.size() ? items_[i] : kAbsent; }
 
+bool Array::set(std::size_t i, Value v) {
+    if (i >= items_.size()) return false;
+    items_[i] = std::move(v);
+    return true;
+}
+
+bool Array::insert(std::size_t i, Value v) {
+    if (i > items_.size()) return false;
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(i), std::move(v));
+    return true;
+}
+
+bool Array::removeAt(std::size_t i) {
+    if (i >= items_.size()) return false;
+    // Release the old value only after the element is gone: its destructor may reach us again.
+    Value old = std::move(items_[i]);
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+    return true;
+}
+
 struct Dictionary::Listeners {
     ListenerId nextId = 1;
     // Shared so that a listener list being walked survives listeners added or removed meanwhile.

@@ -149,10 +149,12 @@ public:
     bool empty() const { return items_.empty(); }
     // The element at i, or absent when i is out of range.
     const Value& at(std::size_t i) const;
-    void set(std::size_t i, Value v) { items_.at(i) = std::move(v); }
+    // The index operations do nothing and return false for an index out of range (insert takes
+    // i == size() as append).
+    bool set(std::size_t i, Value v);
     void append(Value v) { items_.push_back(std::move(v)); }
-    void insert(std::size_t i, Value v) { items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(i), std::move(v)); }
-    void removeAt(std::size_t i) { items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i)); }
+    bool insert(std::size_t i, Value v);
+    bool removeAt(std::size_t i);
     void clear() { items_.clear(); }
     void reserve(std::size_t n) { items_.reserve(n); }
 

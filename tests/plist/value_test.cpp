@@ -70,6 +70,17 @@ TEST(dictionary, keys_iterate_in_code_unit_order_and_last_duplicate_wins) {
     EXPECT_FALSE(d->contains("c"));
 }
 
+TEST(array, index_operations_out_of_range_change_nothing) {
+    auto a = makeArray({1, 2});
+    EXPECT_FALSE(a->set(2, 3));
+    EXPECT_FALSE(a->insert(3, 3));
+    EXPECT_FALSE(a->removeAt(2));
+    EXPECT_TRUE(a->at(5).isAbsent());
+    EXPECT_TRUE(a->insert(2, 3));  // at the end is an append
+    EXPECT_TRUE(a->removeAt(0));
+    EXPECT_EQ(Value(a), Value(makeArray({2, 3})));
+}
+
 TEST(dictionary, containers_are_shared_by_reference) {
     auto inner = Dictionary::create();
     auto outer = makeDictionary({{"inner", inner}});
