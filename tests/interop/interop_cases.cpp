@@ -9,7 +9,7 @@
 //    a newline. Its binary writer stores equal numbers once, 0.0 and -0.0 included.
 //  - libplist 2.2 (plistutil): integers from INT64_MIN to UINT64_MAX in both formats; binary
 //    to binary keeps every value, UIDs up to UINT64_MAX included. Its XML writer, though,
-//    turns a UID into a {"CF$UID": N} dictionary and writes nothing at all (still exiting 0)
+//    turns a UID into a one-key dictionary holding its number and writes nothing at all (still exiting 0)
 //    for a UID above UINT32_MAX; writes -0.0 as 0.0; cuts a string at its first NUL; drops
 //    fractions of a second from dates; writes years before 1000 without leading zeros, which
 //    no strict reader accepts; and writes a carriage return as it is (read back as a newline).
