@@ -514,6 +514,14 @@ private:
         }
     }
 
+    // p_ at a quote: steps over the literal through its closing quote.
+    bool skipQuoted() {
+        const char* close = static_cast<const char*>(std::memchr(p_ + 1, *p_, static_cast<std::size_t>(end_ - p_ - 1)));
+        if (!close) return false;
+        p_ = close + 1;
+        return true;
+    }
+
     // Skips a declaration in the internal subset up to its '>', stepping over quoted literals.
     bool skipMarkupDeclaration() {
         while (p_ < end_) {
@@ -523,9 +531,7 @@ private:
                 return true;
             }
             if (c == '"' || c == '\'') {
-                const char* close = static_cast<const char*>(std::memchr(p_ + 1, c, static_cast<std::size_t>(end_ - p_ - 1)));
-                if (!close) return false;
-                p_ = close + 1;
+                if (!skipQuoted()) return false;
             } else if (c == '<' || c == '%') {
                 // Nested markup or a parameter-entity reference (no entity is ever declared).
                 return false;
@@ -548,9 +554,7 @@ private:
                 return true;
             }
             if (c == '"' || c == '\'') {
-                const char* close = static_cast<const char*>(std::memchr(p_ + 1, c, static_cast<std::size_t>(end_ - p_ - 1)));
-                if (!close) return false;
-                p_ = close + 1;
+                if (!skipQuoted()) return false;
             } else if (c == '[') {
                 ++p_;
                 if (!skipInternalSubset()) return false;
