@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "plist/property_list.h"
+#include "plist/unicode.h"
+#include "plist/calendar.h"
 #include "plist/xml_text.h"
 
 namespace quillon {
@@ -89,23 +91,6 @@ constexpr std::array<bool, 256> kNameEnd = [] {
     return t;
 }();
 
-void appendUtf8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Decodes the reference at p ('&'), appending its character to out. Only the five predefined
 // entities and character references to characters XML can carry are known.
@@ -289,7 +274,7 @@ bool parseDate(std::string_view t, Value& out) {
         if (!readDigits(t, 2, month) || month < 1 || month > 12) return false;
         if (!t.empty() && t.front() == '-') {
             t.remove_prefix(1);
-            if (!readDigits(t, 2, day) || day < 1 || day > xml_text::daysInMonth(year, month)) return false;
+            if (!readDigits(t, 2, day) || day < 1 || day > daysInMonth(year, month)) return false;
             if (!t.empty() && t.front() == 'T') {
                 hasTime = true;
                 t.remove_prefix(1);
@@ -319,7 +304,7 @@ bool parseDate(std::string_view t, Value& out) {
     if (!t.empty() && t.front() == 'Z') t.remove_prefix(1);
     else if (hasTime) return false;
     if (!t.empty()) return false;
-    const std::int64_t days = xml_text::daysFromCivil(year, month, day);
+    const std::int64_t days = daysFromCivil(year, month, day);
     const auto secondOfDay = static_cast<std::int64_t>(hour) * 3600 + minute * 60 + second;
     out = Date{static_cast<double>(days * 86400 + secondOfDay) + fraction};
     return true;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "plist/property_list.h"
+#include "plist/calendar.h"
 #include "plist/xml_text.h"
 
 namespace quillon {
@@ -42,8 +43,8 @@ constexpr std::size_t dataLineBytes(unsigned level) {
 }
 
 // First and one past the last second of the years 0001..9999, counted from 2001.
-constexpr double kFirstSecond = -static_cast<double>(xml_text::kDaysTo2001) * 86400;
-constexpr double kEndSecond = static_cast<double>(xml_text::daysFromCivil(10000, 1, 1)) * 86400;
+constexpr double kFirstSecond = -static_cast<double>(kDaysTo2001) * 86400;
+constexpr double kEndSecond = static_cast<double>(daysFromCivil(10000, 1, 1)) * 86400;
 
 class Writer {
 public:
@@ -185,7 +186,7 @@ private:
             secondOfDay += 86400;
             --days;
         }
-        const xml_text::CivilDate date = xml_text::civilFromDays(days);
+        const CivilDate date = civilFromDays(days);
         char buf[20];
         const auto put = [&](std::size_t at, std::int64_t v, int width) {
             for (int i = width - 1; i >= 0; --i, v /= 10) buf[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);

@@ -6,13 +6,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "plist/calendar.h"
+
 namespace quillon {
 
 namespace {
 
 constexpr std::size_t kDataBytesShown = 24;
-// Seconds between 1970-01-01 and 2001-01-01.
-constexpr std::int64_t kUnixToReferenceDate = 978307200;
 // Dates further than about 30 million years from 2001 are printed as raw seconds: far enough
 // for any real file, near enough that the calendar arithmetic below stays in range.
 constexpr double kLargestPrintableDate = 1e15;
@@ -46,27 +46,6 @@ void appendQuoted(std::string& out, const std::string& s) {
     out += '"';
 }
 
-// Year, month and day of a count of days since 1970-01-01 in the proleptic Gregorian calendar.
-struct CivilDate {
-    std::int64_t year;
-    unsigned month;
-    unsigned day;
-};
-
-CivilDate civilFromDays(std::int64_t days) {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned mp = (5 * dayOfYear + 2) / 153;
-    const unsigned day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    const unsigned month = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2);
-    return {year, month, day};
-}
-
 void appendDate(std::string& out, const Date& date) {
     if (!std::isfinite(date.seconds) || std::fabs(date.seconds) > kLargestPrintableDate) {
         out += "date(";
@@ -74,11 +53,10 @@ void appendDate(std::string& out, const Date& date) {
         out += ')';
         return;
     }
-    const auto unixSeconds =
-        static_cast<std::int64_t>(std::floor(date.seconds)) + kUnixToReferenceDate;
-    // Floor division, so times before 1970 fall on the right day.
-    std::int64_t days = unixSeconds / 86400;
-    std::int64_t secondOfDay = unixSeconds % 86400;
+    const auto seconds = static_cast<std::int64_t>(std::floor(date.seconds));
+    // Floor division, so times before 2001 fall on the right day.
+    std::int64_t days = seconds / 86400;
+    std::int64_t secondOfDay = seconds % 86400;
     if (secondOfDay < 0) {
         secondOfDay += 86400;
         --days;
