@@ -1,6 +1,7 @@
 // The proleptic Gregorian calendar counted in days from 2001-01-01, the property-list epoch.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace quillon {
@@ -50,5 +51,27 @@ static_assert(daysFromCivil(1970, 1, 1) == -11323);
 static_assert(daysFromCivil(1, 1, 1) == -kDaysTo2001);
 static_assert(civilFromDays(-kDaysTo2001).year == 1 && civilFromDays(-kDaysTo2001).month == 1);
 static_assert(civilFromDays(daysFromCivil(2024, 2, 29)).day == 29);
+
+// A date's calendar day and the whole seconds into it (rounded down). seconds counts from
+// 2001-01-01 and must be finite and within the range of int64_t.
+struct CivilTime {
+    CivilDate date;
+    unsigned hour;
+    unsigned minute;
+    unsigned second;
+};
+
+inline CivilTime civilTimeOf(double seconds) {
+    const auto whole = static_cast<std::int64_t>(std::floor(seconds));
+    // Floor division, so times before 2001 fall on the right day.
+    std::int64_t days = whole / 86400;
+    std::int64_t secondOfDay = whole % 86400;
+    if (secondOfDay < 0) {
+        secondOfDay += 86400;
+        --days;
+    }
+    const auto s = static_cast<unsigned>(secondOfDay);
+    return {civilFromDays(days), s / 3600, s / 60 % 60, s % 60};
+}
 
 }  // namespace quillon

@@ -179,14 +179,8 @@ private:
     // YYYY-MM-DDTHH:MM:SSZ, the seconds rounded down.
     bool writeDate(double seconds) {
         if (!(seconds >= kFirstSecond && seconds < kEndSecond)) return false;
-        const auto whole = static_cast<std::int64_t>(std::floor(seconds));
-        std::int64_t days = whole / 86400;
-        std::int64_t secondOfDay = whole % 86400;
-        if (secondOfDay < 0) {
-            secondOfDay += 86400;
-            --days;
-        }
-        const CivilDate date = civilFromDays(days);
+        const CivilTime time = civilTimeOf(seconds);
+        const CivilDate& date = time.date;
         char buf[20];
         const auto put = [&](std::size_t at, std::int64_t v, int width) {
             for (int i = width - 1; i >= 0; --i, v /= 10) buf[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
@@ -197,11 +191,11 @@ private:
         buf[7] = '-';
         put(8, date.day, 2);
         buf[10] = 'T';
-        put(11, secondOfDay / 3600, 2);
+        put(11, time.hour, 2);
         buf[13] = ':';
-        put(14, secondOfDay / 60 % 60, 2);
+        put(14, time.minute, 2);
         buf[16] = ':';
-        put(17, secondOfDay % 60, 2);
+        put(17, time.second, 2);
         buf[19] = 'Z';
         out_ += "<date>";
         out_.append(buf, sizeof buf);

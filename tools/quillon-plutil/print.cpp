@@ -53,21 +53,11 @@ void appendDate(std::string& out, const Date& date) {
         out += ')';
         return;
     }
-    const auto seconds = static_cast<std::int64_t>(std::floor(date.seconds));
-    // Floor division, so times before 2001 fall on the right day.
-    std::int64_t days = seconds / 86400;
-    std::int64_t secondOfDay = seconds % 86400;
-    if (secondOfDay < 0) {
-        secondOfDay += 86400;
-        --days;
-    }
-    const CivilDate civil = civilFromDays(days);
+    const CivilTime t = civilTimeOf(date.seconds);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02lld:%02lld:%02lld +0000",
-                  static_cast<long long>(civil.year), civil.month, civil.day,
-                  static_cast<long long>(secondOfDay / 3600),
-                  static_cast<long long>(secondOfDay / 60 % 60),
-                  static_cast<long long>(secondOfDay % 60));
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02u:%02u:%02u +0000",
+                  static_cast<long long>(t.date.year), t.date.month, t.date.day, t.hour, t.minute,
+                  t.second);
     out += buf;
 }
 
