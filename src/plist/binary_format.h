@@ -88,4 +88,17 @@ inline unsigned unsignedWidth(std::uint64_t v) {
     return 8;
 }
 
+// True when every byte is below 0x80, the test for the format's one-byte strings.
+inline bool isAscii(const char* s, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        if (w & 0x8080808080808080u) return false;
+    }
+    for (; i < n; ++i)
+        if (static_cast<unsigned char>(s[i]) & 0x80) return false;
+    return true;
+}
+
 }  // namespace quillon::binary_format

@@ -187,15 +187,9 @@ private:
         const std::uint8_t* s = p + header;
         if (kind == bf::kAscii) {
             if (count > room || !spend(bytesLeft_, count)) return false;
-            std::uint64_t i = 0;
-            for (; i + 8 <= count; i += 8) {
-                std::uint64_t word;
-                std::memcpy(&word, s + i, 8);
-                if (word & 0x8080808080808080u) return false;
-            }
-            for (; i < count; ++i)
-                if (s[i] & 0x80) return false;
-            out.assign(reinterpret_cast<const char*>(s), count);
+            const auto* text = reinterpret_cast<const char*>(s);
+            if (!bf::isAscii(text, count)) return false;
+            out.assign(text, count);
             return true;
         }
         if (count > room / 2 || !spend(bytesLeft_, 2 * count)) return false;

@@ -215,18 +215,6 @@ bool utf16Length(const unsigned char* s, std::size_t n, std::uint64_t& units) {
     return true;
 }
 
-bool isAscii(const char* s, std::size_t n) {
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, s + i, 8);
-        if (w & 0x8080808080808080u) return false;
-    }
-    for (; i < n; ++i)
-        if (static_cast<unsigned char>(s[i]) & 0x80) return false;
-    return true;
-}
-
 // Encodes validated UTF-8 as big-endian UTF-16 at o; returns the end.
 std::uint8_t* putUtf16(std::uint8_t* o, const unsigned char* s, std::size_t n) {
     const auto unit = [&o](std::uint32_t u) {
@@ -353,7 +341,7 @@ private:
         index = next;
         std::uint64_t units = s.size();
         Kind kind = Kind::Ascii;
-        if (!isAscii(s.data(), s.size())) {
+        if (!bf::isAscii(s.data(), s.size())) {
             if (!utf16Length(reinterpret_cast<const unsigned char*>(s.data()), s.size(), units))
                 return false;
             kind = Kind::Utf16;

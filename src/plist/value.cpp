@@ -345,32 +345,34 @@ namespace {
 // Containers on the path from the root; a container met again on its own path holds itself.
 using Path = std::unordered_set<const void*>;
 
-// depth is the level from's container would have; the root container is level 1.
-bool copyInto(const Value& from, Value& to, Path& path, int depth) {
+// Copies from into *to, or only checks that it could when to is null. depth is the level from's
+// container would have; the root container is level 1.
+bool copyInto(const Value& from, Value* to, Path& path, int depth) {
     if ((from.dictionaryPtr() || from.arrayPtr()) && depth > maxPropertyListDepth) return false;
     if (const Dictionary* d = from.dictionaryPtr()) {
         if (!path.insert(d).second) return false;
         std::vector<Dictionary::Entry> entries;
-        entries.reserve(d->size());
+        if (to) entries.reserve(d->size());
         for (const auto& [key, value] : *d) {
-            entries.emplace_back(key, Value());
-            if (!copyInto(value, entries.back().second, path, depth + 1)) return false;
+            Value* copy = to ? &entries.emplace_back(key, Value()).second : nullptr;
+            if (!copyInto(value, copy, path, depth + 1)) return false;
         }
         path.erase(d);
-        to = Dictionary::fromEntries(std::move(entries));
+        if (to) *to = Dictionary::fromEntries(std::move(entries));
         return true;
     }
     if (const Array* a = from.arrayPtr()) {
         if (!path.insert(a).second) return false;
-        std::vector<Value> items(a->size());
+        std::vector<Value> items(to ? a->size() : 0);
         for (std::size_t i = 0; i < a->size(); ++i) {
-            if (a->at(i).isAbsent() || !copyInto(a->at(i), items[i], path, depth + 1)) return false;
+            if (a->at(i).isAbsent() || !copyInto(a->at(i), to ? &items[i] : nullptr, path, depth + 1))
+                return false;
         }
         path.erase(a);
-        to = Array::create(std::move(items));
+        if (to) *to = Array::create(std::move(items));
         return true;
     }
-    to = from;
+    if (to) *to = from;
     return true;
 }
 
@@ -379,7 +381,7 @@ bool copyInto(const Value& from, Value& to, Path& path, int depth) {
 Value deepCopyValue(const Value& value) {
     Path path;
     Value copy;
-    return copyInto(value, copy, path, 1) ? copy : Value();
+    return copyInto(value, &copy, path, 1) ? copy : Value();
 }
 
 DictRef deepCopy(const Dictionary& dict) {
@@ -390,13 +392,14 @@ DictRef deepCopy(const Dictionary& dict) {
     entries.reserve(dict.size());
     for (const auto& [key, value] : dict) {
         entries.emplace_back(key, Value());
-        if (!copyInto(value, entries.back().second, path, 2)) return nullptr;
+        if (!copyInto(value, &entries.back().second, path, 2)) return nullptr;
     }
     return Dictionary::fromEntries(std::move(entries));
 }
 
 bool isPropertyList(const Value& value) {
-    return value.isPresent() && deepCopyValue(value).isPresent();
+    Path path;
+    return value.isPresent() && copyInto(value, nullptr, path, 1);
 }
 
 }  // namespace quillon
