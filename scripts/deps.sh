@@ -4,9 +4,12 @@
 set -euo pipefail
 
 common=(g++ cmake ninja-build pkg-config python3)
+# The platform stand-ins: Qt Widgets and QtDBus, xkbcommon with the layout data, the session bus,
+# and a virtual X server for window tests and screenshots.
+platform=(qt6-base-dev libgl-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data dbus xvfb xauth)
 case "${1:-test}" in
-  run)   packages=("${common[@]}") ;;
-  test)  packages=("${common[@]}" libgtest-dev libgmock-dev libbenchmark-dev libplist-dev libplist-utils) ;;
+  run)   packages=("${common[@]}" "${platform[@]}") ;;
+  test)  packages=("${common[@]}" "${platform[@]}" libgtest-dev libgmock-dev libbenchmark-dev libplist-dev libplist-utils) ;;
   fuzz)  packages=("${common[@]}" clang libclang-rt-14-dev) ;;
   bench) packages=("${common[@]}" libbenchmark-dev libplist-dev) ;;
   *) echo "usage: $0 run|test|fuzz|bench" >&2; exit 2 ;;

@@ -11,7 +11,7 @@ targets=("$@")
 
 scripts/deps.sh fuzz
 build=build/fuzz
-CXX=clang++ cmake -S . -B "$build" -G Ninja -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF \
+CXX=clang++ cmake -S . -B "$build" -G Ninja -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_QT=OFF \
   -DQUILLON_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
