@@ -12,8 +12,8 @@ namespace quillon::testing {
 
 class FakeLoginItem : public LoginItem {
 public:
-    FakeLoginItem(std::optional<std::string> location, std::optional<std::string> name)
-        : location(std::move(location)), name(std::move(name)) {}
+    FakeLoginItem(std::optional<std::string> itemLocation, std::optional<std::string> itemName)
+        : location(std::move(itemLocation)), name(std::move(itemName)) {}
 
     std::optional<std::string> resolve() override { return location; }
     std::optional<std::string> displayName() override { return name; }
