@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ostream>
+
 #include "adapters/xdg/xdg_workspace.h"
 #include "link/helper_launch.h"
 #include "xdg_fixtures.h"
@@ -18,6 +21,9 @@ struct Seen {
     std::optional<std::string> name;
     std::optional<std::string> location;
     friend bool operator==(const Seen&, const Seen&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const Seen& seen) {
+        return out << seen.name.value_or("(no name)") << " at " << seen.location.value_or("(nowhere)");
+    }
 };
 
 std::vector<Seen> listed(LoginItems& loginItems) {
@@ -116,6 +122,16 @@ TEST_F(autostart_login_items, appended_entries_resolve_to_their_path) {
     EXPECT_EQ(listed(loginItems), (std::vector<Seen>{{"a \"b\" $c `d` 100%", odd},
                                                      {"QuillonMouseHelper", helper},
                                                      {"QuillonMouseHelper", helper}}));
+
+    // A desktop entry is started the way it starts itself.
+    const std::string program = testing::writeScript(tmp, "bin/view er", "#!/bin/sh\n");
+    const std::string desktop = tmp.write("apps/viewer.desktop", "[Desktop Entry]\nName=Viewer\n"
+                                          "Exec=\"" + program + "\" --x %U\n");
+    const auto viewer = list->appendLast(desktop);
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(viewer->displayName(), "Viewer");
+    EXPECT_EQ(listed(loginItems)[3], (Seen{"Viewer", program}));
+    EXPECT_TRUE(fs::remove(folder + "/viewer.desktop"));
 
     EXPECT_TRUE(list->remove(*first));
     EXPECT_FALSE(list->remove(*first));
