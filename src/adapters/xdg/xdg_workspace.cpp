@@ -45,10 +45,11 @@ std::string fileName(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-// The program named by an entry's Exec, looked up like a shell would but without one.
+// The program named by an entry's Exec: a bare name is looked up in PATH, a path must be
+// absolute (a relative one would depend on whichever folder we happen to run in).
 std::optional<std::string> programPath(const std::string& program) {
     if (program.find('/') == std::string::npos) return findExecutableOnPath(program);
-    if (isExecutableFile(program)) return program;
+    if (program.front() == '/' && isExecutableFile(program)) return program;
     return std::nullopt;
 }
 
