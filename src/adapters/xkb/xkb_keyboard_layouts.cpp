@@ -3,6 +3,7 @@
 // as the original platform's keypads always do).
 #include "adapters/xkb/xkb_keyboard_layouts.h"
 
+#include <linux/input-event-codes.h>
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
@@ -89,6 +90,11 @@ std::optional<char32_t> characterOfKeysym(xkb_keysym_t sym) {
     return character;
 }
 
+bool isFunctionKey(std::uint16_t evdev) {
+    return (evdev >= KEY_F1 && evdev <= KEY_F10) || evdev == KEY_F11 || evdev == KEY_F12 ||
+           (evdev >= KEY_F13 && evdev <= KEY_F24);
+}
+
 xkb_mod_mask_t modMask(xkb_keymap* keymap, const char* name) {
     const xkb_mod_index_t index = xkb_keymap_mod_get_index(keymap, name);
     return index == XKB_MOD_INVALID || index >= 32 ? 0 : xkb_mod_mask_t{1} << index;
@@ -105,6 +111,9 @@ public:
     std::optional<char32_t> translate(std::uint8_t keyCode, std::uint16_t modifiers) const override {
         const std::optional<std::uint16_t> evdev = evdevKeyCode(keyCode);
         if (!evdev) return std::nullopt;
+        // Linux layouts bind F13 and up to launcher actions; on the original keyboards every
+        // function key types the function-key character.
+        if (isFunctionKey(*evdev)) return 0x10;
         // X key codes, which xkbcommon uses, are evdev codes offset by 8.
         const xkb_keycode_t key = *evdev + 8u;
         if (key < xkb_keymap_min_keycode(keymap_.get()) || key > xkb_keymap_max_keycode(keymap_.get()))
