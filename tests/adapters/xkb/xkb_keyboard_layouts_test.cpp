@@ -220,16 +220,13 @@ public:
         if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) pid_ = pid;
         posix_spawn_file_actions_destroy(&actions);
         close(pipeFds[1]);
-        // Xvfb writes its display number once it accepts connections.
-        char number[16] = {};
-        const ssize_t got = pid_ > 0 ? read(pipeFds[0], number, sizeof number - 1) : -1;
+        // Xvfb writes its number and a line feed once it accepts clients; it dies if the pipe
+        // closes before the whole line is written.
+        char c = 0;
+        while (pid_ > 0 && read(pipeFds[0], &c, 1) == 1 && c != '\n') display_ += c;
         close(pipeFds[0]);
-        if (got <= 0) {
-            stop();
-            return;
-        }
-        display_ = ":" + std::string(number, static_cast<std::size_t>(got));
-        while (display_.back() == '\n') display_.pop_back();
+        if (c != '\n' || display_.empty()) stop();
+        display_.insert(0, ":");
     }
     ~VirtualXServer() { stop(); }
     bool running() const { return pid_ > 0; }
