@@ -91,7 +91,8 @@ std::string keyCodeString(std::uint8_t keyCode, bool upperCase) {
     }
     const auto special = std::find(specialKeyChars.begin(), specialKeyChars.end(), c);
     if (special == specialKeyChars.end()) return localizedKeyName(unknownKeyName);
-    return localizedKeyName(specialKeyNames[static_cast<std::size_t>(special - specialKeyChars.begin())]);
+    const auto position = static_cast<std::size_t>(special - specialKeyChars.begin());
+    return localizedKeyName(specialKeyNames[position]);
 }
 
 std::string modifierString(std::uint8_t keyCode, std::uint16_t modifiers,

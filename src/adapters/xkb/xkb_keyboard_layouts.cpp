@@ -103,12 +103,17 @@ xkb_mod_mask_t modMask(xkb_keymap* keymap, const char* name) {
 class XkbKeyLayout final : public KeyLayout {
 public:
     XkbKeyLayout(xkb_keymap* keymap, xkb_layout_index_t group)
-        : keymap_(xkb_keymap_ref(keymap)), group_(group),
-          command_(modMask(keymap, XKB_MOD_NAME_LOGO)), shift_(modMask(keymap, XKB_MOD_NAME_SHIFT)),
-          capsLock_(modMask(keymap, XKB_MOD_NAME_CAPS)), option_(modMask(keymap, XKB_MOD_NAME_ALT)),
-          control_(modMask(keymap, XKB_MOD_NAME_CTRL)), numLock_(modMask(keymap, XKB_MOD_NAME_NUM)) {}
+        : keymap_(xkb_keymap_ref(keymap)),
+          group_(group),
+          command_(modMask(keymap, XKB_MOD_NAME_LOGO)),
+          shift_(modMask(keymap, XKB_MOD_NAME_SHIFT)),
+          capsLock_(modMask(keymap, XKB_MOD_NAME_CAPS)),
+          option_(modMask(keymap, XKB_MOD_NAME_ALT)),
+          control_(modMask(keymap, XKB_MOD_NAME_CTRL)),
+          numLock_(modMask(keymap, XKB_MOD_NAME_NUM)) {}
 
-    std::optional<char32_t> translate(std::uint8_t keyCode, std::uint16_t modifiers) const override {
+    std::optional<char32_t> translate(std::uint8_t keyCode,
+                                      std::uint16_t modifiers) const override {
         const std::optional<std::uint16_t> evdev = evdevKeyCode(keyCode);
         if (!evdev) return std::nullopt;
         // Linux layouts bind F13 and up to launcher actions; on the original keyboards every
@@ -116,7 +121,8 @@ public:
         if (isFunctionKey(*evdev)) return 0x10;
         // X key codes, which xkbcommon uses, are evdev codes offset by 8.
         const xkb_keycode_t key = *evdev + 8u;
-        if (key < xkb_keymap_min_keycode(keymap_.get()) || key > xkb_keymap_max_keycode(keymap_.get()))
+        if (key < xkb_keymap_min_keycode(keymap_.get()) ||
+            key > xkb_keymap_max_keycode(keymap_.get()))
             return std::nullopt;
 
         State state(xkb_state_new(keymap_.get()));
@@ -180,7 +186,8 @@ std::pair<Keymap, xkb_layout_index_t> keymapFromXServer(xkb_context* context,
     return {std::move(keymap), group};
 }
 
-std::optional<XkbNames> namesFromEnvironment(const std::function<const char*(const char*)>& getenv) {
+std::optional<XkbNames> namesFromEnvironment(
+    const std::function<const char*(const char*)>& getenv) {
     if (!getenv) return std::nullopt;
     const auto read = [&](const char* name) {
         const char* value = getenv(name);

@@ -36,7 +36,14 @@ struct XkbLayoutSources {
 };
 
 // Which source gave the current layout.
-enum class XkbLayoutOrigin { xServer, environment, defaultKeyboardFile, fallback, explicitNames, none };
+enum class XkbLayoutOrigin {
+    xServer,
+    environment,
+    defaultKeyboardFile,
+    fallback,       // "us"
+    explicitNames,  // the names given to the constructor
+    none,           // no layout
+};
 
 class XkbKeyboardLayouts final : public KeyboardLayouts {
 public:
