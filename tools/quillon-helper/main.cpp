@@ -88,14 +88,13 @@ public:
     void load(const std::string& reason) {
         std::string error;
         const auto devices = readDevicesFile(path_.toStdString(), &error);
+        const std::string prefix = "devices-file path=" + logValue(path_.toStdString());
         if (!devices && error != "missing") {
-            log_("devices-file " + ("path=" + logValue(path_.toStdString())) + " " +
-                 "error=" + error);
+            log_(prefix + " error=" + error);
             return;
         }
         const ArrayRef list = devices ? *devices : Array::create();
-        log_("devices-file path=" + logValue(path_.toStdString()) +
-             " count=" + std::to_string(list->size()) + (devices ? "" : " error=missing"));
+        log_(prefix + " count=" + std::to_string(list->size()) + (devices ? "" : " error=missing"));
         daemon_.setDevices(list, reason);
     }
 
