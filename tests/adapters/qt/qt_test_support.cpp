@@ -10,7 +10,7 @@ namespace quillon::testing {
 
 void ensureQtApplication() {
     static int argc = 1;
-    static char name[] = "adapters_tests";
+    static char name[] = "quillon_tests";
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
 }
