@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
+#include <utility>
 
 #include "plist/file_utils.h"
 #include "plist/property_list.h"
@@ -97,15 +98,18 @@ std::optional<std::string> userQuillonMousePrefsPath() {
     return quillonMousePrefsPath(home);
 }
 
+DictRef mergeQuillonMousePrefs(DictRef user, DictRef defaults) {
+    if (!user) return defaults;
+    if (defaults) addMissingRecords(*user, *defaults);
+    return user;
+}
+
 DictRef readQuillonMousePrefs(const std::string& path, const std::string& defaultsPath) {
     DictRef user = path.empty() ? nullptr : mutableDictionaryWithContentsOfFile(path);
     if (defaultsPath.empty()) return user;
     DictRef defaults = mutableDictionaryWithContentsOfFile(defaultsPath);
     if (!defaults) return user;
-    if (user) {
-        addMissingRecords(*user, *defaults);
-        return user;
-    }
+    if (user) return mergeQuillonMousePrefs(std::move(user), std::move(defaults));
     // The first run, or a file that did not read: the defaults become the user's file. A failed
     // copy is not an error; the next save tries again.
     if (!path.empty() && moveAsideUnreadable(path))

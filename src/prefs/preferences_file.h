@@ -20,6 +20,11 @@ std::string quillonMousePrefsPath(std::string_view home);
 // The preferences file under $HOME; nothing when HOME is unset or empty.
 std::optional<std::string> userQuillonMousePrefsPath();
 
+// The merge of a loaded user dictionary with loaded defaults, in memory: user with every settings
+// record of defaults that it lacks added (nothing added when either has no settings table); the
+// defaults when there is no user dictionary; user when there are no defaults.
+DictRef mergeQuillonMousePrefs(DictRef user, DictRef defaults);
+
 // The preferences of path merged with the defaults file: the user's dictionary with every
 // settings record of the defaults that it lacks added (records present in both stay as the
 // user's); the user's alone when defaultsPath is empty or unreadable. When the user's file is
