@@ -88,10 +88,10 @@ void writeAndRename(benchmark::State& state, bool flush) {
     const std::string tmp = c.path + ".plain";
     for (auto _ : state) {
         const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        const bool ok = fd >= 0 &&
-                        ::write(fd, c.bytes.data(), c.bytes.size()) ==
-                            static_cast<ssize_t>(c.bytes.size()) &&
-                        (!flush || ::fsync(fd) == 0);
+        const bool ok =
+            fd >= 0 &&
+            ::write(fd, c.bytes.data(), c.bytes.size()) == static_cast<ssize_t>(c.bytes.size()) &&
+            (!flush || ::fsync(fd) == 0);
         if (fd >= 0) ::close(fd);
         if (!ok || ::rename(tmp.c_str(), c.path.c_str()) != 0) {
             state.SkipWithError("the plain write failed");
@@ -111,7 +111,8 @@ void BM_Serialize(benchmark::State& state) {
 
 void BM_Match(benchmark::State& state) {
     Corpus& c = corpus(static_cast<int>(state.range(0)));
-    const DictRef app = makeDictionary({{"bundleID", "com.example.app5"}, {"execName", "exampleapp5"}});
+    const DictRef app =
+        makeDictionary({{"bundleID", "com.example.app5"}, {"execName", "exampleapp5"}});
     const DictRef device = makeDictionary({{"type", "tamber"}});
     for (auto _ : state)
         benchmark::DoNotOptimize(matchQuillonMouseSettings(*c.prefs, app.get(), device.get()));

@@ -12,6 +12,8 @@ constexpr SlotSource zero{};
 constexpr SlotSource key(std::string_view k) { return {K::Key, k, 0}; }
 constexpr SlotSource constant(std::uint16_t v) { return {K::Constant, {}, v}; }
 
+// One row per line reads as the table it is.
+// clang-format off
 constexpr CommandInfo kCommands[] = {
     {kCommandNone, "none", "empty", {}, {}, 0, false, zero, zero,
      "no action (invalid codes are reset to it)"},
@@ -54,6 +56,7 @@ constexpr CommandInfo kCommands[] = {
      "player control"},
     {kCommandScript, "script", "script", {"script"}, {}, 0, false, zero, zero, "script"},
 };
+// clang-format on
 
 constexpr bool ascending() {
     for (std::size_t i = 1; i < std::size(kCommands); ++i)

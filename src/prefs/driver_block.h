@@ -33,10 +33,10 @@ struct LittleEndian {
 
 // What one button does, for the driver.
 struct DriverButtonSlot {
-    std::uint8_t command;     // low byte of the action's command code
-    std::uint8_t reserved1;   // zero
-    std::uint8_t parameter;   // parameter byte
-    std::uint8_t reserved3;   // zero
+    std::uint8_t command;              // low byte of the action's command code
+    std::uint8_t reserved1;            // zero
+    std::uint8_t parameter;            // parameter byte
+    std::uint8_t reserved3;            // zero
     LittleEndian<std::uint16_t> word;  // parameter word
 };
 
@@ -48,27 +48,26 @@ inline constexpr std::uint16_t kAxisInvertY = 0x08;
 inline constexpr std::uint16_t kAxisSwapXY = 0x10;
 
 // The fixed words every block carries at offset 16 (3, 1, 5, 1, 10 and 2 times 65536).
-inline constexpr std::array<std::uint32_t, 6> kDriverBlockConstants = {
-    196608, 65536, 327680, 65536, 655360, 131072};
+inline constexpr std::array<std::uint32_t, 6> kDriverBlockConstants = {196608, 65536,  327680,
+                                                                       65536,  655360, 131072};
 inline constexpr std::uint16_t kDriverScaleUnit = 1000;
 
 struct DriverSettingsBlock {
-    LittleEndian<std::int32_t> settingsNumber;  // the settings UID as a number
-    std::uint8_t enabled;                       // 0 or 1
-    std::uint8_t reserved5;                     // zero
-    LittleEndian<std::uint16_t> axisFlags;      // kAxis* bits from the options
-    LittleEndian<std::uint16_t> scaleUnit;      // kDriverScaleUnit
-    LittleEndian<std::uint16_t> speed;          // driver scale of options.speed
-    LittleEndian<std::uint16_t> acceleration;   // driver scale of options.acceleration
-    std::uint8_t speedEnabled;                  // low byte of options.speedEnabled
-    std::uint8_t accEnabled;                    // low byte of options.accEnabled
+    LittleEndian<std::int32_t> settingsNumber;             // the settings UID as a number
+    std::uint8_t enabled;                                  // 0 or 1
+    std::uint8_t reserved5;                                // zero
+    LittleEndian<std::uint16_t> axisFlags;                 // kAxis* bits from the options
+    LittleEndian<std::uint16_t> scaleUnit;                 // kDriverScaleUnit
+    LittleEndian<std::uint16_t> speed;                     // driver scale of options.speed
+    LittleEndian<std::uint16_t> acceleration;              // driver scale of options.acceleration
+    std::uint8_t speedEnabled;                             // low byte of options.speedEnabled
+    std::uint8_t accEnabled;                               // low byte of options.accEnabled
     std::array<LittleEndian<std::uint32_t>, 6> constants;  // kDriverBlockConstants
-    std::array<DriverButtonSlot, 32> slots;     // slot i: action key "%02d" of i
+    std::array<DriverButtonSlot, 32> slots;                // slot i: action key "%02d" of i
 
     // The 232 bytes as the driver reads them.
     std::span<const std::uint8_t, 232> bytes() const {
-        return std::span<const std::uint8_t, 232>(reinterpret_cast<const std::uint8_t*>(this),
-                                                  232);
+        return std::span<const std::uint8_t, 232>(reinterpret_cast<const std::uint8_t*>(this), 232);
     }
 };
 

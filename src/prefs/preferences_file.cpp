@@ -106,14 +106,15 @@ DictRef mergeQuillonMousePrefs(DictRef user, DictRef defaults) {
 
 DictRef readQuillonMousePrefs(const std::string& path, const std::string& defaultsPath) {
     DictRef user = path.empty() ? nullptr : mutableDictionaryWithContentsOfFile(path);
-    if (defaultsPath.empty()) return user;
-    DictRef defaults = mutableDictionaryWithContentsOfFile(defaultsPath);
-    if (!defaults) return user;
-    if (user) return mergeQuillonMousePrefs(std::move(user), std::move(defaults));
+    // A file that did not read is moved aside even when no defaults replace it now: the next
+    // save would overwrite it.
+    const bool placeFree = user || path.empty() || moveAsideUnreadable(path);
+    DictRef defaults =
+        defaultsPath.empty() ? nullptr : mutableDictionaryWithContentsOfFile(defaultsPath);
+    if (user || !defaults) return mergeQuillonMousePrefs(std::move(user), std::move(defaults));
     // The first run, or a file that did not read: the defaults become the user's file. A failed
     // copy is not an error; the next save tries again.
-    if (!path.empty() && moveAsideUnreadable(path))
-        static_cast<void>(writePrefs(*defaults, path, PropertyListFormat::Xml));
+    if (placeFree) static_cast<void>(writePrefs(*defaults, path, PropertyListFormat::Xml));
     return defaults;
 }
 

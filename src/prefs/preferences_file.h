@@ -29,10 +29,10 @@ DictRef mergeQuillonMousePrefs(DictRef user, DictRef defaults);
 // settings record of the defaults that it lacks added (records present in both stay as the
 // user's); the user's alone when defaultsPath is empty or unreadable. When the user's file is
 // missing or unreadable and the defaults are readable, the defaults are returned and copied to
-// path as an XML property list (atomically, the folder made when missing); a file that exists
-// but is not a property-list dictionary is first moved aside to "<path>.corrupt" (or
-// "<path>.corrupt.N") with its bytes intact. Either path may be empty. Nothing when neither file
-// gives a dictionary.
+// path as an XML property list (atomically, the folder made when missing). A file at path that
+// exists but is not a property-list dictionary is moved aside to "<path>.corrupt" (or
+// "<path>.corrupt.N") with its bytes intact, with or without defaults, so that no write loses it.
+// Either path may be empty. Nothing when neither file gives a dictionary.
 DictRef readQuillonMousePrefs(const std::string& path, const std::string& defaultsPath);
 
 // Writes prefs to path as a binary property list, atomically: a temporary file in the same

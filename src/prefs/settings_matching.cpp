@@ -19,7 +19,9 @@ const std::string* setString(const Dictionary* d, std::string_view key) {
     return s && !s->empty() ? s : nullptr;
 }
 
-std::uint8_t lowByte(std::int64_t v) { return static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) & 0xFF); }
+std::uint8_t lowByte(std::int64_t v) {
+    return static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) & 0xFF);
+}
 std::uint16_t lowWord(std::int64_t v) {
     return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFF);
 }
@@ -27,9 +29,12 @@ std::uint16_t lowWord(std::int64_t v) {
 // The integer a slot reads: the low bits of the key's value, or a constant.
 std::int64_t slotValue(const SlotSource& source, const Dictionary* action) {
     switch (source.kind) {
-    case SlotSource::Kind::Zero: return 0;
-    case SlotSource::Kind::Constant: return source.constant;
-    case SlotSource::Kind::Key: return action ? action->integer(source.key) : 0;
+        case SlotSource::Kind::Zero:
+            return 0;
+        case SlotSource::Kind::Constant:
+            return source.constant;
+        case SlotSource::Kind::Key:
+            return action ? action->integer(source.key) : 0;
     }
     return 0;
 }

@@ -22,8 +22,8 @@ const Dictionary& defaultSettingsRecord() {
     static const DictRef record = makeDictionary({
         {"actions",
          makeDictionary({{"00", makeDictionary({{"command", static_cast<int>(kCommandClick)},
-                                                 {"button", 0},
-                                                 {"modifiers", 0}})}})},
+                                                {"button", 0},
+                                                {"modifiers", 0}})}})},
         {"app", makeDictionary({{"bundleID", ""},
                                 {"bundleName", ""},
                                 {"execName", ""},

@@ -15,7 +15,7 @@ struct ScrollOptionDefault {
     std::int64_t value;
 };
 inline constexpr ScrollOptionDefault kScrollOptionDefaults[] = {
-    {"scrollDPI", 400},     {"scrollSpeed", 100},    {"scrollXYRatio", 50},
+    {"scrollDPI", 400},        {"scrollSpeed", 100},   {"scrollXYRatio", 50},
     {"scrollMaxCount", 15000}, {"scrollMinDelay", 40}, {"scrollMaxDelay", 250},
 };
 

@@ -52,8 +52,10 @@ struct Home {
 };
 
 TEST(preferences_file, lives_under_the_home_folder) {
-    EXPECT_EQ(quillonMousePrefsPath("/home/a"), "/home/a/Library/Preferences/com.quillonworks.mouse.plist");
-    EXPECT_EQ(quillonMousePrefsPath("/home/a//"), "/home/a/Library/Preferences/com.quillonworks.mouse.plist");
+    EXPECT_EQ(quillonMousePrefsPath("/home/a"),
+              "/home/a/Library/Preferences/com.quillonworks.mouse.plist");
+    EXPECT_EQ(quillonMousePrefsPath("/home/a//"),
+              "/home/a/Library/Preferences/com.quillonworks.mouse.plist");
     EXPECT_EQ(quillonMousePrefsPath("/"), "/Library/Preferences/com.quillonworks.mouse.plist");
 }
 
@@ -78,8 +80,8 @@ TEST(preferences_file, first_run_copies_the_defaults_as_xml_into_a_private_folde
 
 TEST(preferences_file, adds_only_the_default_records_the_user_lacks) {
     Home home;
-    const std::string user = xml(makeDictionary({{"settings", settingsOf({"0001", "0002"}, "user")},
-                                                  {"version", 7}}));
+    const std::string user =
+        xml(makeDictionary({{"settings", settingsOf({"0001", "0002"}, "user")}, {"version", 7}}));
     home.writeUserFile(user);
     const DictRef prefs = readQuillonMousePrefs(home.prefs, home.defaultsPath);
     ASSERT_TRUE(prefs);
@@ -126,6 +128,12 @@ TEST(preferences_file, moves_an_unreadable_user_file_aside_before_writing_the_de
     EXPECT_EQ(testing::readAll(home.prefs + ".corrupt"), garbage);
     EXPECT_EQ(testing::readAll(home.prefs + ".corrupt.1"), notDictionary);
     EXPECT_EQ(propertyListWithContentsOfFile(home.prefs), Value(home.defaults));
+
+    // Without defaults nothing replaces it yet, but the next save would.
+    home.writeUserFile("third");
+    EXPECT_FALSE(readQuillonMousePrefs(home.prefs, ""));
+    EXPECT_EQ(testing::readAll(home.prefs + ".corrupt.2"), "third");
+    EXPECT_FALSE(fs::exists(home.prefs));
 }
 
 TEST(preferences_file, save_keeps_the_mode_a_file_already_has) {

@@ -59,8 +59,9 @@ TEST(device_family, maps_listed_product_ids_and_everything_else_to_vantor) {
         EXPECT_EQ(deviceFamilyForProductID(row.productID), row.family);
         ++perFamily[row.family];
     }
-    EXPECT_EQ(perFamily, (std::map<std::string_view, int>{
-                             {"tamber", 21}, {"pell", 2}, {"sorrel3", 8}, {"sorrel", 1}, {"kbd", 2}}));
+    EXPECT_EQ(perFamily,
+              (std::map<std::string_view, int>{
+                  {"tamber", 21}, {"pell", 2}, {"sorrel3", 8}, {"sorrel", 1}, {"kbd", 2}}));
 }
 
 TEST(shipped_defaults, are_changed_by_the_cleanup_only_in_scroll_options) {
@@ -128,8 +129,9 @@ TEST(shipped_devices, name_every_listed_product_and_offer_controls_its_family_se
         ASSERT_TRUE(assignments && !assignments->empty()) << key;
         const DictRef match =
             matchQuillonMouseSettings(*defaults, nullptr, makeDictionary({{"type", family}}).get());
-        const DictRef actions =
-            defaults->dictionary("settings")->dictionary(match->string("globalKey"))->dictionary("actions");
+        const DictRef actions = defaults->dictionary("settings")
+                                    ->dictionary(match->string("globalKey"))
+                                    ->dictionary("actions");
         std::set<std::int64_t> indexes;
         for (const Value& a : *assignments) {
             const Dictionary* control = a.dictionaryPtr();

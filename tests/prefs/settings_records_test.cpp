@@ -79,17 +79,22 @@ TEST(settings_records, empty_settings_records_share_nothing) {
 }
 
 TEST(settings_records, application_field_needs_a_non_empty_string) {
-    EXPECT_FALSE(hasApplicationField(*makeDictionary({{"app", makeDictionary({{"execName", 5}})}})));
+    EXPECT_FALSE(
+        hasApplicationField(*makeDictionary({{"app", makeDictionary({{"execName", 5}})}})));
     EXPECT_FALSE(hasApplicationField(*makeDictionary({{"app", "com.example"}})));
-    EXPECT_TRUE(hasApplicationField(*makeDictionary({{"app", makeDictionary({{"signature", "ABCD"}})}})));
+    EXPECT_TRUE(
+        hasApplicationField(*makeDictionary({{"app", makeDictionary({{"signature", "ABCD"}})}})));
 }
 
 TEST(action_cleanup, keeps_only_the_keys_of_its_command) {
-    EXPECT_EQ(cleaned(makeDictionary({{"command", 6}, {"button", 2}, {"keyCode", 12}, {"text", "x"}})),
-              Value(makeDictionary({{"command", 6}, {"button", 2}})));
-    EXPECT_EQ(cleaned(makeDictionary({{"command", 12}, {"macro", makeArray({1})}, {"modifiers", 256}})),
-              Value(makeDictionary({{"command", 12}, {"macro", makeArray({1})}})));
-    EXPECT_EQ(cleaned(makeDictionary({{"command", 24}, {"xyOptions", 3}, {"permanent", 1}, {"button", 1}})),
+    EXPECT_EQ(
+        cleaned(makeDictionary({{"command", 6}, {"button", 2}, {"keyCode", 12}, {"text", "x"}})),
+        Value(makeDictionary({{"command", 6}, {"button", 2}})));
+    EXPECT_EQ(
+        cleaned(makeDictionary({{"command", 12}, {"macro", makeArray({1})}, {"modifiers", 256}})),
+        Value(makeDictionary({{"command", 12}, {"macro", makeArray({1})}})));
+    EXPECT_EQ(cleaned(makeDictionary(
+                  {{"command", 24}, {"xyOptions", 3}, {"permanent", 1}, {"button", 1}})),
               Value(makeDictionary({{"command", 24}, {"xyOptions", 3}, {"permanent", 1}})));
     EXPECT_EQ(cleaned(makeDictionary({{"command", 2}, {"button", 1}})),
               Value(makeDictionary({{"command", 2}})));
@@ -108,13 +113,15 @@ TEST(action_cleanup, gives_a_keystroke_without_key_the_no_key_code) {
 }
 
 TEST(action_cleanup, resets_invalid_commands_to_an_empty_action) {
-    for (const Value& code : {Value(25), Value(29), Value(-1), Value(4), Value(15), Value(1LL << 40)})
+    for (const Value& code :
+         {Value(25), Value(29), Value(-1), Value(4), Value(15), Value(1LL << 40)})
         EXPECT_EQ(cleaned(makeDictionary({{"command", code}, {"button", 1}})),
                   Value(makeDictionary({{"command", 0}})));
 }
 
 TEST(action_cleanup, leaves_an_action_without_command_without_one) {
-    EXPECT_EQ(cleaned(makeDictionary({{"button", 1}, {"text", "abc"}})), Value(Dictionary::create()));
+    EXPECT_EQ(cleaned(makeDictionary({{"button", 1}, {"text", "abc"}})),
+              Value(Dictionary::create()));
 }
 
 }  // namespace

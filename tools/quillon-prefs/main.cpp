@@ -26,7 +26,7 @@ constexpr const char* kUsage =
     "Loads the preferences as the settings pane does, in memory only; nothing is written\n"
     "(except OUT).\n"
     "LOAD OPTIONS:\n"
-    "  --file F        the preferences file (default ~/" "Library/Preferences/com.quillonworks.mouse.plist)\n"
+    "  --file F        the preferences file (default: the user's, under $HOME)\n"
     "  --defaults D    the shipped defaults (default QuillonMouseDefaults.plist of the bundle)\n"
     "  --bundle DIR    the pane's resource folder\n"
     "  --no-defaults   merge no defaults\n"
@@ -55,9 +55,10 @@ int failure(const std::string& message) {
 
 // Parses argv into options; a message when the command line is wrong.
 std::optional<std::string> parse(int argc, char** argv, Options& o) {
-    static const std::map<std::string, std::string> appOptions = {
-        {"--bundle-id", "bundleID"}, {"--bundle-name", "bundleName"},
-        {"--exec-name", "execName"}, {"--signature", "signature"}};
+    static const std::map<std::string, std::string> appOptions = {{"--bundle-id", "bundleID"},
+                                                                  {"--bundle-name", "bundleName"},
+                                                                  {"--exec-name", "execName"},
+                                                                  {"--signature", "signature"}};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto value = [&]() -> std::optional<std::string> {
@@ -75,14 +76,22 @@ std::optional<std::string> parse(int argc, char** argv, Options& o) {
             continue;
         }
         if (!(v = value())) return arg + " needs a value";
-        if (arg == "--file") o.file = v;
-        else if (arg == "--defaults") o.defaults = v;
-        else if (arg == "--bundle") o.bundle = v;
-        else if (arg == "-o") o.out = v;
-        else if (arg == "--type") o.device["type"] = *v;
-        else if (arg == "--address") o.device["address"] = *v;
-        else if (auto it = appOptions.find(arg); it != appOptions.end()) o.app[it->second] = *v;
-        else return "unknown option " + arg;
+        if (arg == "--file")
+            o.file = v;
+        else if (arg == "--defaults")
+            o.defaults = v;
+        else if (arg == "--bundle")
+            o.bundle = v;
+        else if (arg == "-o")
+            o.out = v;
+        else if (arg == "--type")
+            o.device["type"] = *v;
+        else if (arg == "--address")
+            o.device["address"] = *v;
+        else if (auto it = appOptions.find(arg); it != appOptions.end())
+            o.app[it->second] = *v;
+        else
+            return "unknown option " + arg;
     }
     if (o.command != "check" && o.command != "match" && o.command != "block")
         return o.command.empty() ? "no command" : "unknown command " + o.command;
@@ -158,17 +167,26 @@ std::optional<Loaded> load(const Options& o, int& status) {
 // A value in one short line.
 std::string brief(const Value& v) {
     switch (v.type()) {
-    case ValueType::Absent: return "(none)";
-    case ValueType::Boolean: return v.asBool() ? "true" : "false";
-    case ValueType::Integer: return std::to_string(v.asInteger());
-    case ValueType::Real: return std::to_string(v.asReal());
-    case ValueType::String: return "\"" + v.asString() + "\"";
-    case ValueType::Date: return "(date)";
-    case ValueType::Data: return "(" + std::to_string(v.ifData()->size()) + " bytes)";
-    case ValueType::Uid: return "(uid)";
-    case ValueType::Array: return "(array of " + std::to_string(v.arrayPtr()->size()) + ")";
-    case ValueType::Dictionary:
-        return "(dictionary of " + std::to_string(v.dictionaryPtr()->size()) + ")";
+        case ValueType::Absent:
+            return "(none)";
+        case ValueType::Boolean:
+            return v.asBool() ? "true" : "false";
+        case ValueType::Integer:
+            return std::to_string(v.asInteger());
+        case ValueType::Real:
+            return std::to_string(v.asReal());
+        case ValueType::String:
+            return "\"" + v.asString() + "\"";
+        case ValueType::Date:
+            return "(date)";
+        case ValueType::Data:
+            return "(" + std::to_string(v.ifData()->size()) + " bytes)";
+        case ValueType::Uid:
+            return "(uid)";
+        case ValueType::Array:
+            return "(array of " + std::to_string(v.arrayPtr()->size()) + ")";
+        case ValueType::Dictionary:
+            return "(dictionary of " + std::to_string(v.dictionaryPtr()->size()) + ")";
     }
     return "";
 }
@@ -197,7 +215,8 @@ void printChanges(const std::string& path, const Value& before, const Value& aft
     else if (after.isAbsent())
         std::cout << "  removed  " << path << " (was " << brief(before) << ")\n";
     else
-        std::cout << "  replaced " << path << ": " << brief(before) << " -> " << brief(after) << "\n";
+        std::cout << "  replaced " << path << ": " << brief(before) << " -> " << brief(after)
+                  << "\n";
 }
 
 std::string applicationOf(const Dictionary& record) {
