@@ -191,17 +191,25 @@ TEST(preferences_file, a_save_killed_at_any_moment_leaves_a_file_that_parses) {
     Value last(small);
     constexpr int kRounds = 30;
     for (int round = 0; round < kRounds; ++round) {
+        int saves[2];
+        ASSERT_EQ(::pipe(saves), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            ::dup2(saves[1], 1);
             ::execl(QUILLON_PREFS_SAVE_LOOP, QUILLON_PREFS_SAVE_LOOP, home.prefs.c_str(), nullptr);
             ::_exit(127);
         }
-        // One save takes some milliseconds, most of it flushing to disk.
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 40000));
+        ::close(saves[1]);
+        // Let one or two saves finish (the file then holds the large or the small dictionary),
+        // then kill at a random moment of the next; a save takes some milliseconds.
+        char done = 0;
+        for (unsigned n = 1 + random() % 2; n > 0; --n) ASSERT_EQ(::read(saves[0], &done, 1), 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 15000));
         ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ::close(saves[0]);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped by itself: " << status;
         const auto bytes = readFileBytes(home.prefs);
         ASSERT_TRUE(bytes);
