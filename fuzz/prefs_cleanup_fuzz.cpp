@@ -26,10 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cleanupQuillonMousePrefs(*again);
     fuzz::check(Value(again) == Value(prefs), "a second cleanup changed the preferences");
 
-    const DictRef app = makeDictionary({{"bundleID", "com.example.app"}, {"execName", "app"}});
+    const DictRef appRef = makeDictionary({{"bundleID", "com.example.app"}, {"execName", "app"}});
+    const Dictionary* const app = appRef.get();
     for (std::string_view family : kDeviceFamilies) {
         const DictRef device = makeDictionary({{"type", family}, {"address", 1}});
-        for (const Dictionary* a : {static_cast<const Dictionary*>(nullptr), app.get()}) {
+        for (const Dictionary* a : {static_cast<const Dictionary*>(nullptr), app}) {
             const DictRef match = matchQuillonMouseSettings(*prefs, a, device.get());
             DriverSettingsBlock block;
             const bool filled = fillQuillonMouseSettings(*prefs, &block, match.get());
