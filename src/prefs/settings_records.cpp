@@ -2,7 +2,6 @@
 #include "prefs/settings_records.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "plist/file_utils.h"
 #include "prefs/command_table.h"
@@ -74,10 +73,14 @@ void cleanupQuillonMouseAction(Dictionary& action) {
     }
     if (!info->filledKey.empty() && !action.contains(info->filledKey))
         action.set(info->filledKey, Value(info->filledValue));
-    std::vector<std::string> removed;
-    for (const auto& [key, value] : action)
-        if (key != "command" && !commandKeepsKey(code, key)) removed.push_back(key);
-    for (const auto& key : removed) action.remove(key);
+    // A record holds a handful of keys and is usually clean already: look for one to drop, drop
+    // it, look again; nothing is allocated when there is nothing to drop.
+    const auto dropped = [&]() -> const std::string* {
+        for (const auto& [key, value] : action)
+            if (key != "command" && !commandKeepsKey(code, key)) return &key;
+        return nullptr;
+    };
+    while (const std::string* key = dropped()) action.remove(std::string(*key));
 }
 
 }  // namespace quillon
