@@ -114,7 +114,8 @@ DictRef readQuillonMousePrefs(const std::string& path, const std::string& defaul
     if (user || !defaults) return mergeQuillonMousePrefs(std::move(user), std::move(defaults));
     // The first run, or a file that did not read: the defaults become the user's file. A failed
     // copy is not an error; the next save tries again.
-    if (placeFree) static_cast<void>(writePrefs(*defaults, path, PropertyListFormat::Xml));
+    if (!path.empty() && placeFree)
+        static_cast<void>(writePrefs(*defaults, path, PropertyListFormat::Xml));
     return defaults;
 }
 
