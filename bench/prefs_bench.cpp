@@ -1,0 +1,137 @@
+// The preferences store at scale: load (read, merge with the shipped defaults, cleanup), save and
+// match over generated preferences files from 300 to 10,000 settings records, and a whole save
+// against a plain write and rename of the same bytes.
+//
+// Every case reports items per second (settings records), so linear growth shows as a flat rate.
+// The write cases run on the temporary folder's file system; their flush to disk dominates and
+// varies with the machine.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "plist/file_utils.h"
+#include "plist/property_list.h"
+#include "prefs/prefs_cleanup.h"
+#include "prefs/preferences_file.h"
+#include "prefs/settings_matching.h"
+#include "testing/preferences_fixture.h"
+#include "testing/temp_dir.h"
+
+namespace quillon::bench {
+namespace {
+
+// One generated preferences file: in memory, as binary bytes, and on disk in a home folder.
+struct Corpus {
+    int records = 0;
+    DictRef prefs;
+    std::string bytes;
+    testing::TempDir home;
+    std::string path;
+};
+
+Corpus& corpus(int records) {
+    static std::map<int, std::unique_ptr<Corpus>> made;
+    auto& slot = made[records];
+    if (!slot) {
+        slot = std::make_unique<Corpus>();
+        slot->records = records;
+        slot->prefs = testing::makePreferences(records);
+        cleanupQuillonMousePrefs(*slot->prefs);
+        slot->bytes = writeBinaryPropertyList(Value(slot->prefs)).value_or("");
+        slot->path = quillonMousePrefsPath(slot->home.path().string());
+        saveQuillonMousePrefs(*slot->prefs, slot->path);
+    }
+    return *slot;
+}
+
+const std::string kDefaults = std::string(QUILLON_RESOURCES_DIR) + "/QuillonMouseDefaults.plist";
+
+void report(benchmark::State& state, const Corpus& c) {
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * c.records);
+    state.counters["file_bytes"] = static_cast<double>(c.bytes.size());
+}
+
+void BM_Load(benchmark::State& state) {
+    Corpus& c = corpus(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        DictRef prefs = readQuillonMousePrefs(c.path, kDefaults);
+        if (!prefs) {
+            state.SkipWithError("the file did not load");
+            return;
+        }
+        cleanupQuillonMousePrefs(*prefs);
+        benchmark::DoNotOptimize(prefs);
+    }
+    report(state, c);
+}
+
+void BM_Save(benchmark::State& state) {
+    Corpus& c = corpus(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        if (!saveQuillonMousePrefs(*c.prefs, c.path)) {
+            state.SkipWithError("the save failed");
+            return;
+        }
+    report(state, c);
+}
+
+// The same bytes written to a new file and renamed over the preferences: the floor of any save
+// that never shows a reader a partial file. With flush adds fsync, as a save that survives a
+// power cut must.
+void writeAndRename(benchmark::State& state, bool flush) {
+    Corpus& c = corpus(static_cast<int>(state.range(0)));
+    const std::string tmp = c.path + ".plain";
+    for (auto _ : state) {
+        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const bool ok =
+            fd >= 0 &&
+            ::write(fd, c.bytes.data(), c.bytes.size()) == static_cast<ssize_t>(c.bytes.size()) &&
+            (!flush || ::fsync(fd) == 0);
+        if (fd >= 0) ::close(fd);
+        if (!ok || ::rename(tmp.c_str(), c.path.c_str()) != 0) {
+            state.SkipWithError("the plain write failed");
+            return;
+        }
+    }
+    report(state, c);
+}
+void BM_WriteRename(benchmark::State& state) { writeAndRename(state, false); }
+void BM_WriteFsyncRename(benchmark::State& state) { writeAndRename(state, true); }
+
+void BM_Serialize(benchmark::State& state) {
+    Corpus& c = corpus(static_cast<int>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(writeBinaryPropertyList(Value(c.prefs)));
+    report(state, c);
+}
+
+void BM_Match(benchmark::State& state) {
+    Corpus& c = corpus(static_cast<int>(state.range(0)));
+    const DictRef app =
+        makeDictionary({{"bundleID", "com.example.app5"}, {"execName", "exampleapp5"}});
+    const DictRef device = makeDictionary({{"type", "tamber"}});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(matchQuillonMouseSettings(*c.prefs, app.get(), device.get()));
+    report(state, c);
+}
+
+void counts(benchmark::internal::Benchmark* b) {
+    for (int n : {300, 1000, 3000, 10000}) b->Arg(n);
+    b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_Load)->Apply(counts);
+BENCHMARK(BM_Save)->Apply(counts);
+BENCHMARK(BM_Serialize)->Apply(counts);
+BENCHMARK(BM_WriteRename)->Apply(counts);
+BENCHMARK(BM_WriteFsyncRename)->Apply(counts);
+BENCHMARK(BM_Match)->Apply(counts);
+
+}  // namespace
+}  // namespace quillon::bench
+
+BENCHMARK_MAIN();

@@ -1,0 +1,44 @@
+// Bringing a loaded preferences dictionary into its known shape.
+#include "prefs/prefs_cleanup.h"
+
+#include "prefs/settings_records.h"
+
+namespace quillon {
+
+namespace {
+
+// The dictionary under key, a new empty one stored there when the value is missing or is not a
+// dictionary.
+Dictionary& dictionaryUnder(Dictionary& parent, std::string_view key) {
+    if (Dictionary* d = parent.get(key).dictionaryPtr()) return *d;
+    DictRef fresh = Dictionary::create();
+    parent.set(key, Value(fresh));
+    return *fresh;
+}
+
+void cleanupSettingsRecord(Dictionary& record) {
+    Dictionary& options = dictionaryUnder(record, "options");
+    for (const auto& [key, value] : kScrollOptionDefaults)
+        if (!options.contains(key)) options.set(key, Value(value));
+    if (Dictionary* actions = record.get("actions").dictionaryPtr())
+        for (const auto& [key, action] : *actions)
+            if (Dictionary* a = action.dictionaryPtr()) cleanupQuillonMouseAction(*a);
+}
+
+}  // namespace
+
+void cleanupQuillonMousePrefs(Dictionary& prefs) {
+    Dictionary& settings = dictionaryUnder(prefs, "settings");
+    dictionaryUnder(prefs, "general");
+    dictionaryUnder(prefs, "state");
+    if (!prefs.get("version").isNumber()) prefs.set("version", Value(kQuillonMousePrefsVersion));
+    if (settings.empty()) settings.set(settingsUID(1), Value(emptyQuillonMouseSettings()));
+    // Cleaning a record stores only inside it, never into the table, so iterating is safe.
+    for (const auto& [uid, record] : settings)
+        if (Dictionary* r = record.dictionaryPtr()) cleanupSettingsRecord(*r);
+    if (prefs.integer("version") != kQuillonMousePrefsVersion) updateQuillonMousePrefs(prefs);
+}
+
+void updateQuillonMousePrefs(Dictionary& prefs) { static_cast<void>(prefs); }
+
+}  // namespace quillon
