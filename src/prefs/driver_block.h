@@ -63,7 +63,7 @@ struct DriverSettingsBlock {
     std::uint8_t speedEnabled;                             // low byte of options.speedEnabled
     std::uint8_t accEnabled;                               // low byte of options.accEnabled
     std::array<LittleEndian<std::uint32_t>, 6> constants;  // kDriverBlockConstants
-    std::array<DriverButtonSlot, 32> slots;                // slot i: action key "%02d" of i
+    std::array<DriverButtonSlot, 32> buttons;               // slot i: action key "%02d" of i
 
     // The 232 bytes as the driver reads them.
     std::span<const std::uint8_t, 232> bytes() const {
@@ -84,7 +84,7 @@ static_assert(offsetof(DriverSettingsBlock, acceleration) == 12);
 static_assert(offsetof(DriverSettingsBlock, speedEnabled) == 14);
 static_assert(offsetof(DriverSettingsBlock, accEnabled) == 15);
 static_assert(offsetof(DriverSettingsBlock, constants) == 16);
-static_assert(offsetof(DriverSettingsBlock, slots) == 40);
+static_assert(offsetof(DriverSettingsBlock, buttons) == 40);
 static_assert(offsetof(DriverButtonSlot, parameter) == 2);
 static_assert(offsetof(DriverButtonSlot, word) == 4);
 

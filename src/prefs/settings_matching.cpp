@@ -187,7 +187,7 @@ bool fillQuillonMouseSettings(const Dictionary& prefs, DriverSettingsBlock* bloc
             code = action ? lowByte(action->integer("command")) : 0;
             info = commandInfo(code);
         }
-        DriverButtonSlot& slot = block->slots[static_cast<std::size_t>(i)];
+        DriverButtonSlot& slot = block->buttons[static_cast<std::size_t>(i)];
         slot.command = static_cast<std::uint8_t>(code);
         // The global record's own "same as global" is not followed further: it writes 2, 0, 0.
         if (info && !info->fromGlobalRecord) {

@@ -219,7 +219,7 @@ TEST(driver_block, matches_a_block_made_by_hand_byte_for_byte) {
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(bytes[i], expected[i]) << "byte " << i;
     EXPECT_EQ(block.settingsNumber.get(), 1002);
-    EXPECT_EQ(block.slots[3].word.get(), 0x1234);
+    EXPECT_EQ(block.buttons[3].word.get(), 0x1234);
 }
 
 TEST(driver_block, a_global_match_takes_everything_from_the_global_record) {
@@ -236,11 +236,11 @@ TEST(driver_block, a_global_match_takes_everything_from_the_global_record) {
     EXPECT_EQ(block.enabled, 0);
     EXPECT_EQ(block.speed.get(), 100);
     EXPECT_EQ(block.axisFlags.get(), 0);
-    EXPECT_EQ(block.slots[1].command, 7);
-    EXPECT_EQ(block.slots[1].parameter, 12);
-    EXPECT_EQ(block.slots[5].command, 2);
-    EXPECT_EQ(block.slots[5].parameter, 0);
-    EXPECT_EQ(block.slots[0].command, 0);
+    EXPECT_EQ(block.buttons[1].command, 7);
+    EXPECT_EQ(block.buttons[1].parameter, 12);
+    EXPECT_EQ(block.buttons[5].command, 2);
+    EXPECT_EQ(block.buttons[5].parameter, 0);
+    EXPECT_EQ(block.buttons[0].command, 0);
 }
 
 TEST(driver_block, refuses_without_block_match_or_key) {

@@ -16,6 +16,9 @@
 
 #include "adapters/dbus/dbus_notification_center.h"
 #include "adapters/qt/qt_run_loop.h"
+#include "plist/file_utils.h"
+#include "prefs/driver_block.h"
+#include "prefs/settings_matching.h"
 #include "quillon-helper/helper_daemon.h"
 
 namespace {
@@ -122,16 +125,40 @@ private:
     bool pending_ = false;
 };
 
+// Prints the block the driver would get for a family and an application (bundle identifier,
+// "" for none) from the preferences file: the match, the 232 bytes, and each slot in use.
 int printDriverBlock(const Options& options) {
-    // HOOK(driver-block): once the preferences store is merged, read options.prefsPath with
-    // mutableDictionaryWithContentsOfFile, match it with matchQuillonMouseSettings(prefs,
-    // {bundleID: options.application} or null when empty, {type: options.family}), fill a
-    // DriverSettingsBlock with fillQuillonMouseSettings and print its 232 bytes and fields.
-    std::fprintf(stderr,
-                 "quillon-helper: --print-driver-block is not available in this build "
-                 "(family %s, application \"%s\", preferences %s)\n",
-                 options.family.c_str(), options.application.c_str(), options.prefsPath.c_str());
-    return 2;
+    DictRef prefs = mutableDictionaryWithContentsOfFile(options.prefsPath);
+    if (!prefs) {
+        std::fprintf(stderr, "quillon-helper: %s: not a preferences file\n", options.prefsPath.c_str());
+        return 1;
+    }
+    DictRef app = options.application.empty()
+                      ? nullptr
+                      : makeDictionary({{"bundleID", options.application}});
+    DictRef device = makeDictionary({{"type", options.family}});
+    DictRef match = matchQuillonMouseSettings(*prefs, app.get(), device.get());
+    DriverSettingsBlock block;
+    if (!fillQuillonMouseSettings(*prefs, &block, match.get())) {
+        std::fprintf(stderr, "quillon-helper: no settings set for family %s and application \"%s\"\n",
+                     options.family.c_str(), options.application.c_str());
+        return 1;
+    }
+    std::printf("block settings=%d family=%s app=%s\n", block.settingsNumber.get(),
+                options.family.c_str(), options.application.empty() ? "*" : options.application.c_str());
+    const auto bytes = block.bytes();
+    for (std::size_t row = 0; row < bytes.size(); row += 16) {
+        std::printf("%04zx:", row);
+        for (std::size_t i = row; i < row + 16 && i < bytes.size(); ++i) std::printf(" %02x", bytes[i]);
+        std::printf("\n");
+    }
+    for (std::size_t i = 0; i < block.buttons.size(); ++i) {
+        const DriverButtonSlot& slot = block.buttons[i];
+        if (slot.command == 0 && slot.parameter == 0 && slot.word.get() == 0) continue;
+        std::printf("slot=%02zu command=%u parameter=%u word=0x%04x\n", i, slot.command,
+                    slot.parameter, slot.word.get());
+    }
+    return 0;
 }
 
 }  // namespace

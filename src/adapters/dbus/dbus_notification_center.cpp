@@ -22,7 +22,7 @@ public:
     // Deliveries already queued for this receiver are dropped from now on.
     void retire() { retired_ = true; }
 
-public slots:
+public Q_SLOTS:
     // Takes the whole message so that every signature arrives here and is checked, instead of
     // relying on the bus or QtDBus to filter what a peer sent.
     void deliver(const QDBusMessage& message) {
