@@ -1,0 +1,27 @@
+// Qt Widgets in tests.
+#include "widgets_test_support.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+namespace quillon::testing {
+
+void ensureWidgetsApplication() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "quillon_app_tests";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: tearing Qt down among the other statics at exit crashes in its plugins.
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+}
+
+void typeKey(QWidget* widget, Qt::Key key, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &release);
+}
+
+}  // namespace quillon::testing
