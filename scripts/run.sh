@@ -27,7 +27,7 @@ if [ "${1:-}" = "--in-session" ]; then
     sleep 0.1
   done
   status=0
-  "$build/app/quillon-settings/quillon-settings" "$@" || status=$?
+  "$build/src/app/quillon-settings/quillon-settings" "$@" || status=$?
   echo "helper log: $log"
   exit "$status"
 fi

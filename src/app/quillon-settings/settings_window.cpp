@@ -141,38 +141,41 @@ QWidget* SettingsWindow::buildButtonsTab() {
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(12);
 
-    auto* listColumn = new QVBoxLayout;
-    listColumn->addWidget(secondaryLabel(text("Controls"), tab));
-    controlsList_ = new QTreeWidget(tab);
+    auto* controls = new QGroupBox(text("Controls"), tab);
+    auto* controlsLayout = new QVBoxLayout(controls);
+    controlsList_ = new QTreeWidget(controls);
     controlsList_->setHeaderHidden(true);
     controlsList_->setColumnCount(1);
     controlsList_->setMinimumWidth(200);
     controlsList_->setUniformRowHeights(true);
-    listColumn->addWidget(controlsList_, 1);
-    layout->addLayout(listColumn, 2);
+    controlsList_->setAlternatingRowColors(true);
+    controlsList_->setStyleSheet("QTreeWidget::item { padding: 3px 2px; }");
+    controlsLayout->addWidget(controlsList_);
+    layout->addWidget(controls, 2);
 
-    // The action editor's place: its page name and the keystroke for now.
-    auto* action = new QGroupBox(text("Action"), tab);
-    auto* actionLayout = new QVBoxLayout(action);
+    // The action editor's place: for now the editor page's name and the keystroke.
+    actionBox_ = new QGroupBox(text("Action"), tab);
+    auto* actionLayout = new QVBoxLayout(actionBox_);
     actionLayout->setSpacing(8);
-    actionTab_ = secondaryLabel(QString(), action);
+    actionTab_ = secondaryLabel(QString(), actionBox_);
     actionLayout->addWidget(actionTab_);
-    auto* keystrokeRow = new QHBoxLayout;
-    keystrokeRow->addWidget(new QLabel(text("Keystroke:"), action));
-    keystrokeField_ = new QLineEdit(action);
+    auto* keystrokeRow = new QWidget(actionBox_);
+    auto* keystrokeLayout = new QHBoxLayout(keystrokeRow);
+    keystrokeLayout->setContentsMargins(0, 0, 0, 0);
+    keystrokeLayout->addWidget(new QLabel(text("Keystroke:"), keystrokeRow));
+    keystrokeField_ = new QLineEdit(keystrokeRow);
     keystrokeField_->setPlaceholderText(text("None"));
-    keystrokeRow->addWidget(keystrokeField_, 1);
-    actionLayout->addLayout(keystrokeRow);
-    macroFrame_ = new QFrame(action);
-    static_cast<QFrame*>(macroFrame_)->setFrameShape(QFrame::StyledPanel);
+    keystrokeLayout->addWidget(keystrokeField_, 1);
+    actionLayout->addWidget(keystrokeRow);
+    macroFrame_ = new QWidget(actionBox_);
     macroFrame_->setMinimumHeight(120);
-    auto* macroLayout = new QVBoxLayout(macroFrame_);
-    auto* editorNote = secondaryLabel(text("Select a control to see its action."), macroFrame_);
-    editorNote->setAlignment(Qt::AlignCenter);
-    editorNote->setWordWrap(true);
-    macroLayout->addWidget(editorNote);
     actionLayout->addWidget(macroFrame_, 1);
-    layout->addWidget(action, 3);
+    layout->addWidget(actionBox_, 3);
+
+    selectHint_ = secondaryLabel(text("Select a control on the left to see what it does."), actionBox_);
+    selectHint_->setAlignment(Qt::AlignCenter);
+    selectHint_->setWordWrap(true);
+    actionLayout->insertWidget(0, selectHint_, 1);
     return tab;
 }
 
@@ -214,7 +217,9 @@ QWidget* SettingsWindow::buildDriverStatusPage() {
         page);
     detail->setAlignment(Qt::AlignCenter);
     detail->setWordWrap(true);
-    layout->addWidget(detail);
+    detail->setMaximumWidth(460);
+    layout->addSpacing(6);
+    layout->addWidget(detail, 0, Qt::AlignHCenter);
     layout->addStretch(2);
     return page;
 }
@@ -315,8 +320,21 @@ void SettingsWindow::bindControls() {
     QLabel* actionTab = actionTab_;
     QString pageTitle = text("Editor page:");
     b.bind("ui.actionTab", [actionTab, pageTitle](const Value& value) {
-        actionTab->setText(value.asString().empty() ? QString()
-                                                    : pageTitle + ' ' + QString::fromStdString(value.asString()));
+        actionTab->setText(pageTitle + ' ' + QString::fromStdString(value.asString()));
+    });
+    // Without a selected control the action's place shows only how to choose one.
+    QGroupBox* actionBox = actionBox_;
+    QLabel* hint = selectHint_;
+    QLabel* tabName = actionTab_;
+    QLineEdit* keystroke = keystrokeField_;
+    QWidget* frame = macroFrame_;
+    b.bind("ui.canEdit", [actionBox, hint, tabName, keystroke, frame](const Value& value) {
+        const bool editing = value.asBool();
+        actionBox->setEnabled(editing);
+        hint->setHidden(editing);
+        tabName->setHidden(!editing);
+        frame->setHidden(!editing);
+        keystroke->parentWidget()->setHidden(!editing);
     });
     b.bindText(versionText_, "ui.driverVersion");
 

@@ -9,6 +9,7 @@
 class QCheckBox;
 class QComboBox;
 class QDialog;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -88,6 +89,8 @@ private:
     QTabWidget* mainTabs_ = nullptr;
     QTreeWidget* controlsList_ = nullptr;
     QLineEdit* keystrokeField_ = nullptr;
+    QGroupBox* actionBox_ = nullptr;
+    QLabel* selectHint_ = nullptr;
     QLabel* actionTab_ = nullptr;
     QWidget* macroFrame_ = nullptr;
     BusyIndicator* indicator_ = nullptr;
