@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "adapters/qt/qt_bindings.h"
 #include "adapters/qt/qt_busy_indicator.h"
@@ -106,27 +107,30 @@ QWidget* SettingsWindow::buildSettingsPage() {
     deviceInfo_->setWordWrap(true);
     layout->addWidget(deviceInfo_);
 
-    deviceRow_ = new QWidget(page);
-    auto* deviceLayout = new QHBoxLayout(deviceRow_);
-    deviceLayout->setContentsMargins(0, 0, 0, 0);
-    auto* deviceLabel = new QLabel(text("Device:"), deviceRow_);
-    deviceMenu_ = new QComboBox(deviceRow_);
-    deviceMenu_->setMinimumWidth(240);
-    deviceLayout->addWidget(deviceLabel);
-    deviceLayout->addWidget(deviceMenu_);
-    deviceLayout->addStretch(1);
+    // Two rows of a label and a menu, labels of one width so the menus line up.
+    auto menuRow = [page](const QString& title, QComboBox*& menu, QLabel*& label) {
+        auto* row = new QWidget(page);
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(0, 0, 0, 0);
+        rowLayout->setSpacing(8);
+        label = new QLabel(title, row);
+        menu = new QComboBox(row);
+        menu->setMinimumWidth(260);
+        menu->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        rowLayout->addWidget(label);
+        rowLayout->addWidget(menu);
+        rowLayout->addStretch(1);
+        return row;
+    };
+    QLabel* deviceLabel = nullptr;
+    QLabel* targetLabel = nullptr;
+    deviceRow_ = menuRow(text("Device:"), deviceMenu_, deviceLabel);
+    QWidget* targetRow = menuRow(text("Settings for:"), targetMenu_, targetLabel);
+    const int labelWidth = std::max(deviceLabel->sizeHint().width(), targetLabel->sizeHint().width());
+    deviceLabel->setFixedWidth(labelWidth);
+    targetLabel->setFixedWidth(labelWidth);
     layout->addWidget(deviceRow_);
-
-    auto* targetRow = new QHBoxLayout;
-    auto* targetLabel = new QLabel(text("Settings for:"), page);
-    targetMenu_ = new QComboBox(page);
-    targetMenu_->setMinimumWidth(240);
-    targetMenu_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    targetRow->addWidget(targetLabel);
-    targetRow->addWidget(targetMenu_);
-    targetRow->addStretch(1);
-    deviceLabel->setMinimumWidth(targetLabel->sizeHint().width());
-    layout->addLayout(targetRow);
+    layout->addWidget(targetRow);
 
     mainTabs_ = new QTabWidget(page);
     mainTabs_->addTab(buildButtonsTab(), text("Buttons"));
