@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -20,6 +21,7 @@ namespace quillon {
 namespace {
 
 using testing::ensureWidgetsApplication;
+using testing::runEventsUntil;
 
 TEST(qt_pop_up_button, keeps_item_tags_and_selects_by_tag) {
     ensureWidgetsApplication();
@@ -191,6 +193,51 @@ TEST_F(PaneHostTest, a_panel_runs_window_modal_until_a_button_stops_it_with_its_
     host.stopModal(1);  // nothing runs: nothing happens
     EXPECT_EQ(host.systemExtensionState(), 5);
     EXPECT_EQ(host.mainView()->frame(), QtView(&window).frame());
+}
+
+TEST_F(PaneHostTest, window_focus_changes_of_any_window_reach_the_observers) {
+    int became = 0, resigned = 0;
+    auto id = host.addWindowKeyObservers([&] { ++became; }, [&] { ++resigned; });
+    QWidget other;
+    window.show();
+    other.show();
+    window.activateWindow();
+    ASSERT_TRUE(runEventsUntil([&] { return host.isWindowKey(); }));
+    other.activateWindow();
+    ASSERT_TRUE(runEventsUntil([&] { return !host.isWindowKey(); }));
+    EXPECT_GE(became, 2);
+    EXPECT_GE(resigned, 1) << "the pane's window lost key status to another window";
+
+    host.removeWindowKeyObservers(id);
+    const int before = became + resigned;
+    window.activateWindow();
+    ASSERT_TRUE(runEventsUntil([&] { return host.isWindowKey(); }));
+    EXPECT_EQ(became + resigned, before);
+}
+
+TEST_F(PaneHostTest, choosers_answer_later_through_their_completion) {
+    window.show();
+    std::vector<std::pair<bool, std::vector<std::string>>> answers;
+    auto record = [&](bool chosen, const std::vector<std::string>& paths) { answers.emplace_back(chosen, paths); };
+    host.runSavePanel(SavePanelOptions{"Export settings", dir.path().string(), "Mail", {"quillonMouseSettings"}},
+                      record);
+    EXPECT_TRUE(answers.empty()) << "never inside the call";
+    auto* chooser = window.findChild<QFileDialog*>();
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(chooser->windowModality(), Qt::WindowModal);
+    static_cast<QDialog*>(chooser)->accept();  // as the Save button does
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_TRUE(answers[0].first);
+    EXPECT_EQ(answers[0].second, std::vector<std::string>{dir.file("Mail.quillonMouseSettings")});
+    ASSERT_TRUE(runEventsUntil([&] { return window.findChild<QFileDialog*>() == nullptr; }))
+        << "a closed chooser goes away";
+
+    host.runOpenPanel(OpenPanelOptions{"Import settings", dir.path().string(), {"quillonMouseSettings"}}, record);
+    ASSERT_TRUE(runEventsUntil([&] { return window.findChild<QFileDialog*>() != nullptr; }));
+    window.findChild<QFileDialog*>()->reject();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_FALSE(answers[1].first);
+    EXPECT_TRUE(answers[1].second.empty());
 }
 
 TEST(qt_pane_host, reads_modifier_keys_in_the_records_numbering) {

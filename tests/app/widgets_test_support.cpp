@@ -2,6 +2,8 @@
 #include "widgets_test_support.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -15,6 +17,16 @@ void ensureWidgetsApplication() {
     // Never destroyed: tearing Qt down among the other statics at exit crashes in its plugins.
     static QApplication* app = new QApplication(argc, argv);
     (void)app;
+}
+
+bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+    ensureWidgetsApplication();
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return done();
 }
 
 void typeKey(QWidget* widget, Qt::Key key, const QString& text) {

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <Qt>
+#include <functional>
 #include <ostream>
 
 class QWidget;
@@ -11,6 +12,8 @@ namespace quillon::testing {
 
 // Makes the process's QApplication on first use (on the offscreen platform unless one is set).
 void ensureWidgetsApplication();
+// Runs the event loop until done() holds or timeoutMs pass; returns done().
+bool runEventsUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 // Sends a key press and its release to widget, as typing would.
 void typeKey(QWidget* widget, Qt::Key key, const QString& text = {});
 
