@@ -37,3 +37,8 @@ void typeKey(QWidget* widget, Qt::Key key, const QString& text) {
 }
 
 }  // namespace quillon::testing
+
+// LeakSanitizer asks the program for suppressions at start. fontconfig keeps its font cache until
+// exit, which Qt never tears down; only that library is excused, never our own code.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
