@@ -1,0 +1,99 @@
+// quillon-settings: the host application that shows the settings pane in one window. The
+// platform's adapters are chosen here and nowhere else.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "adapters/dbus/dbus_notification_center.h"
+#include "adapters/qt/qt_key_event_hook.h"
+#include "adapters/qt/qt_pane_host.h"
+#include "adapters/qt/qt_run_loop.h"
+#include "adapters/xdg/autostart_login_items.h"
+#include "adapters/xdg/xdg_workspace.h"
+#include "adapters/xkb/xkb_keyboard_layouts.h"
+#include "app/quillon-settings/settings_window.h"
+#include "link/helper_launch.h"
+#include "pane/quillon_mouse_pane.h"
+
+namespace {
+
+using namespace quillon;
+
+// The driver's states as the pane reads them: active while the helper is on the bus, else
+// waiting to be allowed (which shows the driver-status page when no device is connected).
+constexpr std::uint16_t kDriverActive = 5;
+constexpr std::uint16_t kDriverWaiting = 2;
+
+std::uint16_t driverStateFromBus() {
+    return sessionBusNameHasOwner(std::string(kHelperBundleIdentifier)) ? kDriverActive : kDriverWaiting;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("quillon-settings");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Shows the Quillon Mouse settings pane.");
+    parser.addHelpOption();
+    QCommandLineOption bundleOption("bundle", "The pane's resource folder (Info.plist, ...).", "DIR",
+                                    QString::fromUtf8(QUILLON_RESOURCES_DIR));
+    QCommandLineOption screenshotOption("screenshot", "Save a picture of the window to FILE and quit.",
+                                        "FILE.png");
+    QCommandLineOption afterOption("after", "Seconds to wait before the screenshot (default 2).",
+                                   "SECONDS", "2");
+    parser.addOptions({bundleOption, screenshotOption, afterOption});
+    parser.process(app);
+
+    const QString bundleDir = parser.value(bundleOption);
+    if (!QFileInfo(QDir(bundleDir).filePath("Info.plist")).isFile()) {
+        std::fprintf(stderr, "quillon-settings: no Info.plist in the bundle folder %s\n",
+                     qPrintable(bundleDir));
+        return 2;
+    }
+    bool afterOK = false;
+    const double after = parser.value(afterOption).toDouble(&afterOK);
+    if (!afterOK || after < 0 || after > 3600) {
+        std::fprintf(stderr, "quillon-settings: --after wants seconds between 0 and 3600\n");
+        return 2;
+    }
+
+    auto bundle = std::make_shared<Bundle>(bundleDir.toStdString(), Bundle::languagesFromEnvironment());
+    DBusNotificationCenter bus;
+    if (!bus.isConnected())
+        std::fprintf(stderr, "quillon-settings: no session bus; the helper cannot be reached\n");
+    QtRunLoop loop;
+    XdgWorkspace workspace([](const std::string& id) { return sessionBusNameHasOwner(id) ? 1 : 0; });
+    AutostartLoginItems loginItems;
+    XkbKeyboardLayouts layouts;
+    QtKeyEventHook keyEventHook;
+    QtPaneHost host(bundle, driverStateFromBus);
+    const char* home = std::getenv("HOME");
+    QuillonMousePane pane(host, PaneServices{loop, bus, workspace, loginItems, layouts, keyEventHook,
+                                             {}, home ? home : ""});
+    SettingsWindow window(pane, host);
+    window.load();
+    window.show();
+
+    int status = 0;
+    if (parser.isSet(screenshotOption)) {
+        const QString file = parser.value(screenshotOption);
+        QTimer::singleShot(static_cast<int>(after * 1000), &window, [&window, &status, file] {
+            if (!window.grab().save(file)) {
+                std::fprintf(stderr, "quillon-settings: cannot save the screenshot to %s\n", qPrintable(file));
+                status = 1;
+            }
+            window.close();
+        });
+    }
+    int loopStatus = app.exec();
+    return status ? status : loopStatus;
+}

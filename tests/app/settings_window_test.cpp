@@ -1,0 +1,169 @@
+// The real settings window on a pane with doubles: devices reach the menus and texts, the page
+// follows the driver, the message panel answers, and showing and hiding drive the life cycle.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "adapters/qt/qt_pane_host.h"
+#include "app/quillon-settings/settings_window.h"
+#include "link/notification_protocol.h"
+#include "pane/quillon_mouse_pane.h"
+#include "testing/fake_login_items.h"
+#include "testing/fake_pane_host.h"
+#include "testing/fake_workspace.h"
+#include "testing/fixed_keyboard_layout.h"
+#include "testing/in_memory_notification_center.h"
+#include "testing/manual_run_loop.h"
+#include "testing/temp_dir.h"
+#include "widgets_test_support.h"
+
+namespace quillon {
+namespace {
+
+std::vector<std::string> itemsOf(const QComboBox* box) {
+    std::vector<std::string> titles;
+    for (int i = 0; i < box->count(); ++i) titles.push_back(box->itemText(i).toStdString());
+    return titles;
+}
+
+class SettingsWindowTest : public ::testing::Test {
+protected:
+    SettingsWindowTest() {
+        window.load();
+        window.show();
+    }
+    ~SettingsWindowTest() override { window.close(); }
+
+    void receiveDevices(std::initializer_list<int> productIDs) {
+        ArrayRef list = Array::create();
+        for (int pid : productIDs)
+            list->append(makeDictionary({{"pid", Integer(pid)}, {"transport", Integer(1)}, {"interface", Integer(0)}}));
+        bus.receive(std::string(kDevicesNotificationName), *encodeNotificationPayload(makeDevicesMessage(list)));
+        loop.runUntilIdle();
+    }
+    std::string prefsPath() const { return home.file("Library/Preferences/com.quillonworks.mouse.plist"); }
+
+    struct Application {
+        Application() { testing::ensureWidgetsApplication(); }
+    } application;
+    testing::TempDir home;
+    testing::ManualRunLoop loop;
+    testing::InMemoryNotificationCenter bus{loop};
+    testing::FakeWorkspace workspace;
+    testing::FakeLoginItems loginItems;
+    testing::FixedKeyboardLayouts layouts{testing::FixedKeyLayout::usEnglish()};
+    testing::CountingKeyEventHook hook;
+    std::uint16_t driverState = 2;
+    QtPaneHost host{std::make_shared<Bundle>(QUILLON_RESOURCES_DIR), [this] { return driverState; }};
+    QuillonMousePane pane{host, PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home.path().string()}};
+    SettingsWindow window{pane, host};
+};
+
+TEST_F(SettingsWindowTest, a_devices_message_fills_the_device_menu_status_text_and_target_menu) {
+    EXPECT_EQ(window.windowTitle().toStdString(), "Quillon Mouse");
+    EXPECT_EQ(window.versionText()->text().toStdString(), "Version 0.1 (1)");
+    EXPECT_TRUE(window.deviceRow()->isHidden()) << "no device menu before there are two devices";
+    EXPECT_EQ(window.mainTabs()->currentIndex(), 0) << "the options tab";
+
+    receiveDevices({0x1056, 0x1059});
+    EXPECT_EQ(itemsOf(window.deviceMenu()), (std::vector<std::string>{"Quillon Tamber Office", "Quillon Vantor Pro"}));
+    EXPECT_EQ(window.deviceMenu()->currentIndex(), 0);
+    EXPECT_FALSE(window.deviceRow()->isHidden());
+    EXPECT_EQ(window.deviceInfo()->text().toStdString(), "Connected devices: Quillon Tamber Office, Quillon Vantor Pro");
+    ASSERT_GT(window.targetMenu()->count(), 0);
+    EXPECT_EQ(window.targetMenu()->itemText(0), "All Applications");
+    EXPECT_EQ(window.targetMenu()->currentIndex(), 0);
+    EXPECT_EQ(window.targetMenu()->currentData().toLongLong(), pane.ui()->integer("settingsUID"));
+    EXPECT_EQ(pane.settings()->dictionary("device")->string("type"), "tamber");
+    EXPECT_EQ(window.controlsList()->topLevelItemCount(), 10);
+    EXPECT_EQ(window.pages()->currentIndex(), 0);
+
+    // Choosing the other device in its menu makes it current, with its own settings and controls.
+    testing::typeKey(window.deviceMenu(), Qt::Key_Down);
+    EXPECT_EQ(pane.ui()->integer("selectedDevice"), 0x1059);
+    EXPECT_EQ(pane.settings()->dictionary("device")->string("type"), "vantor");
+    EXPECT_EQ(window.targetMenu()->currentData().toLongLong(), pane.ui()->integer("settingsUID"));
+    EXPECT_EQ(window.controlsList()->topLevelItemCount(), 7);
+
+    // Selecting a control makes its action current; the About tab shows the turning indicator.
+    window.controlsList()->setCurrentItem(window.controlsList()->topLevelItem(1));
+    EXPECT_EQ(pane.ui()->integer("actionIndex"), 1);
+    ASSERT_TRUE(pane.action());
+    window.mainTabs()->setCurrentIndex(1);
+    EXPECT_EQ(pane.ui()->string("tabID"), "about");
+    EXPECT_FALSE(pane.ui()->boolean("canRestore"));
+
+    // A single device hides the menu again.
+    receiveDevices({0x1056});
+    EXPECT_TRUE(window.deviceRow()->isHidden());
+    EXPECT_EQ(window.deviceInfo()->text().toStdString(), "You are using a Quillon Tamber Office device");
+}
+
+TEST_F(SettingsWindowTest, shows_the_driver_status_page_while_no_device_is_there_and_the_driver_is_not_active) {
+    loop.advance(0.5);
+    EXPECT_EQ(window.pages()->currentIndex(), 1);
+    receiveDevices({0x1056});
+    EXPECT_EQ(window.pages()->currentIndex(), 0);
+}
+
+TEST_F(SettingsWindowTest, the_message_panel_shows_the_message_state_and_ends_with_the_button_code) {
+    std::string shownText;
+    bool cancelShown = false, otherShown = true, checkShown = false;
+    QTimer::singleShot(0, window.messagePanel(), [&] {
+        shownText = window.messageText()->text().toStdString();
+        cancelShown = window.messageButton(QuillonMousePane::kModalCancel)->isVisible();
+        otherShown = window.messageButton(QuillonMousePane::kModalOther)->isVisible();
+        checkShown = window.messageCheck()->isVisible();
+        window.messageCheck()->click();
+        window.messageButton(QuillonMousePane::kModalCancel)->click();
+    });
+    int code = pane.modalMessage("[0] settings for [1] devices already exist", {"Mail", "Tamber"},
+                                 std::string("Apply to All"), false, std::string("Replace"),
+                                 std::string("Skip"), std::nullopt);
+    EXPECT_EQ(code, QuillonMousePane::kModalCancel);
+    EXPECT_EQ(shownText, "Mail settings for Tamber devices already exist");
+    EXPECT_TRUE(cancelShown);
+    EXPECT_FALSE(otherShown);
+    EXPECT_TRUE(checkShown);
+    EXPECT_EQ(window.messageButton(QuillonMousePane::kModalOK)->text().toStdString(), "Replace");
+    EXPECT_TRUE(pane.ui()->boolean("modalCheckState")) << "the check box writes its state back";
+    EXPECT_FALSE(window.messagePanel()->isVisible());
+
+    QTimer::singleShot(0, window.messagePanel(), [&] { window.messageButton(QuillonMousePane::kModalOK)->click(); });
+    EXPECT_EQ(pane.modalMessage("Main button reassigned to Mouse Click", {}, std::nullopt, false, std::string(),
+                                std::nullopt, std::nullopt),
+              QuillonMousePane::kModalOK);
+    EXPECT_EQ(window.messageButton(QuillonMousePane::kModalOK)->text().toStdString(), "OK");
+    EXPECT_TRUE(window.messageButton(QuillonMousePane::kModalCancel)->isHidden());
+    EXPECT_TRUE(window.messageCheck()->isHidden());
+}
+
+TEST_F(SettingsWindowTest, showing_and_hiding_the_window_select_and_unselect_the_pane) {
+    EXPECT_TRUE(window.isPaneSelected());
+    EXPECT_TRUE(hook.routed);
+    std::filesystem::remove(prefsPath());
+
+    window.hide();
+    EXPECT_FALSE(window.isPaneSelected());
+    EXPECT_FALSE(hook.routed);
+    EXPECT_TRUE(std::filesystem::exists(prefsPath())) << "hiding saves the preferences";
+
+    window.show();
+    EXPECT_TRUE(window.isPaneSelected());
+    EXPECT_EQ(hook.exchanges, 3);
+    window.close();
+    EXPECT_FALSE(window.isPaneSelected());
+    EXPECT_EQ(hook.exchanges, 4);
+}
+
+}  // namespace
+}  // namespace quillon
