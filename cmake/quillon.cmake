@@ -33,13 +33,14 @@ function(quillon_add_library name)
 endfunction()
 
 # quillon_add_test(<name> SOURCES ... [DEPS ...]): one GoogleTest executable, <name>_tests,
-# registered with CTest test by test.
+# registered with CTest test by test; every test sees QUILLON_SOURCE_DIR, the source tree.
 function(quillon_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name}_tests ${ARG_SOURCES})
   target_link_libraries(${name}_tests PRIVATE quillon::testing ${ARG_DEPS} GTest::gtest_main
                         GTest::gmock quillon_warnings)
+  # One variable only: gtest_discover_tests splits a list of them into separate properties.
   gtest_discover_tests(${name}_tests
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QUILLON_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUILLON_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    PROPERTIES ENVIRONMENT "QUILLON_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()

@@ -63,7 +63,7 @@ protected:
     testing::FixedKeyboardLayouts layouts{testing::FixedKeyLayout::usEnglish()};
     testing::CountingKeyEventHook hook;
     std::uint16_t driverState = 2;
-    QtPaneHost host{std::make_shared<Bundle>(QUILLON_RESOURCES_DIR), [this] { return driverState; }};
+    QtPaneHost host{std::make_shared<Bundle>(testing::sourceDir() / "resources"), [this] { return driverState; }};
     QuillonMousePane pane{host, PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home.path().string()}};
     SettingsWindow window{pane, host};
 };

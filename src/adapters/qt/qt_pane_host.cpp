@@ -94,6 +94,7 @@ void QtPaneHost::focusWindowChanged(QWindow* window) {
 std::uint16_t QtPaneHost::systemExtensionState() const { return extensionState_ ? extensionState_() : 0; }
 
 int QtPaneHost::runModal(Panel& panel) {
+    if (unattendedCode_) return *unattendedCode_;
     auto* qtPanel = dynamic_cast<QtPanel*>(&panel);
     QDialog* dialog = qtPanel ? qtPanel->dialog() : nullptr;
     if (!dialog) return 0;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <Qt>
@@ -46,6 +47,9 @@ public:
     std::uint32_t currentModifierFlags() const override;
     void runOpenPanel(const OpenPanelOptions& options, ChooserCompletion completion) override;
     void runSavePanel(const SavePanelOptions& options, ChooserCompletion completion) override;
+    // From now on every panel is answered with code at once, unseen: for runs nobody watches,
+    // where a message at close would otherwise wait forever.
+    void answerPanelsUnattended(int code) { unattendedCode_ = code; }
 
 private:
     void focusWindowChanged(QWindow* window);
@@ -57,6 +61,7 @@ private:
     std::unique_ptr<QtView> view_;
     std::map<ObserverId, std::pair<std::function<void()>, std::function<void()>>> windowObservers_;
     ObserverId nextId_ = 1;
+    std::optional<int> unattendedCode_;
     QPointer<QWindow> focusWindow_;
     std::vector<QPointer<QDialog>> runningPanels_;  // innermost last
     std::unique_ptr<QObject> context_;

@@ -86,11 +86,13 @@ int main(int argc, char** argv) {
     int status = 0;
     if (parser.isSet(screenshotOption)) {
         const QString file = parser.value(screenshotOption);
-        QTimer::singleShot(static_cast<int>(after * 1000), &window, [&window, &status, file] {
+        QTimer::singleShot(static_cast<int>(after * 1000), &window, [&window, &host, &status, file] {
             if (!window.grab().save(file)) {
                 std::fprintf(stderr, "quillon-settings: cannot save the screenshot to %s\n", qPrintable(file));
                 status = 1;
             }
+            // The save at close may tell of a repaired main click; nobody is there to answer.
+            host.answerPanelsUnattended(QuillonMousePane::kModalOK);
             window.close();
         });
     }
