@@ -88,7 +88,9 @@ public:
     // Strings are looked up under Kind::Ascii whichever way they are written.
     std::uint32_t findOrInsert(const std::vector<Object>& objects, Kind kind, const char* bytes,
                                std::uint64_t num, std::uint32_t next) {
-        if (2 * (used_ + 1) > slots_.size()) grow();
+        // Grown at three quarters full: with the tags, probe runs stay short there, and a table
+        // half the size stays in a nearer cache once a file has many distinct leaves.
+        if (4 * (used_ + 1) > 3 * slots_.size()) grow();
         const auto tag = static_cast<std::uint32_t>(hash(kind, bytes, num) >> 32);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = tag & mask;; i = (i + 1) & mask) {
@@ -205,8 +207,9 @@ private:
     };
     static constexpr unsigned kBits = 10;
     static std::size_t home(const ShortLeaf& k) {
-        const std::uint64_t h = (k.a * 0x9FB21C651E98DF25u) ^ (k.b * 0xD6E8FEB86659FD93u) ^ k.meta;
-        return static_cast<std::size_t>((h ^ (h >> 29)) * 0x9E3779B97F4A7C15u >> (64 - kBits));
+        // Multiply-shift: the top bits of each product depend on every bit of its word.
+        const std::uint64_t h = ((k.a ^ k.meta) * 0x9E3779B97F4A7C15u) ^ (k.b * 0xD6E8FEB86659FD93u);
+        return static_cast<std::size_t>(h >> (64 - kBits));
     }
     std::array<Entry, std::size_t{1} << kBits> entries_{};
     std::uint32_t generation_ = 1;
@@ -331,9 +334,9 @@ std::uint8_t* putUtf16(std::uint8_t* o, const unsigned char* s, std::size_t n) {
 // allocation. While one element is flattened, the memory of later ones is asked for in two
 // stages, the second relying on the first having arrived: the objects of containers (and the
 // bytes of long strings and data) kObjectsAhead elements on, the first element lines of
-// containers kElementsAhead on.
-constexpr std::size_t kObjectsAhead = 8;
-constexpr std::size_t kElementsAhead = 4;
+// containers kElementsAhead on (distances found by measuring the preferences benchmark).
+constexpr std::size_t kObjectsAhead = 16;
+constexpr std::size_t kElementsAhead = 8;
 
 inline void prefetchValue(const Value& v) {
     switch (v.type()) {
@@ -437,7 +440,10 @@ std::uint8_t widthNibble(unsigned width) {
 // cost more in page faults than the flattening itself.
 struct Scratch {
     std::vector<Object> objects;
-    std::vector<std::uint32_t> refs;  // children of containers, by object number
+    // Children of containers, by object number. Only the first refsUsed are this write's; the
+    // rest is room kept from earlier writes, so that taking it costs no clearing.
+    std::vector<std::uint32_t> refs;
+    std::size_t refsUsed = 0;
     LeafTable leaves;
     RecentLeaves recent;
     PathSet path;
@@ -452,7 +458,8 @@ struct Scratch {
             }
         };
         trim(objects);
-        trim(refs);
+        if (refs.size() > 4 * refsUsed + 65536) std::vector<std::uint32_t>().swap(refs);
+        refsUsed = 0;
         leaves.reset();
         recent.reset();
         if (failed) path.clear();
@@ -464,6 +471,7 @@ public:
     explicit BinaryWriter(Scratch& scratch)
         : objects_(scratch.objects),
           refs_(scratch.refs),
+          refsUsed_(scratch.refsUsed),
           leaves_(scratch.leaves),
           recent_(scratch.recent),
           path_(scratch.path) {}
@@ -480,6 +488,14 @@ private:
     void add(const Object& o) {
         objects_.push_back(o);
         unreferencedBytes_ += objectSize(o, 0);
+    }
+
+    // The position of n reference slots, taken after those in use; the caller fills them.
+    std::uint64_t takeRefs(std::size_t n) {
+        const std::size_t first = refsUsed_;
+        if (refs_.size() - first < n) refs_.resize(std::max(first + n, 2 * refs_.size()));
+        refsUsed_ = first + n;
+        return first;
     }
 
     // The next object number; false once numbers would no longer fit in 32 bits.
@@ -544,7 +560,23 @@ private:
     // depth is the number of containers around v.
     bool flatten(const Value& v, int depth, std::uint32_t& index) {
         switch (v.type()) {
-        case Value::Type::Absent: return false;
+        case Value::Type::Array: return array(*v.arrayPtr(), depth, index);
+        case Value::Type::Dictionary: return dictionary(*v.dictionaryPtr(), depth, index);
+        default: return leafValue(v, index);
+        }
+    }
+
+    // An element of a container: leaves, most of them, are handled in place, without the call
+    // that containers need.
+    bool element(const Value& v, int depth, std::uint32_t& index) {
+        const Value::Type t = v.type();
+        return t == Value::Type::Array || t == Value::Type::Dictionary ? flatten(v, depth, index)
+                                                                       : leafValue(v, index);
+    }
+
+    // Anything but a container.
+    bool leafValue(const Value& v, std::uint32_t& index) {
+        switch (v.type()) {
         case Value::Type::Boolean:
         case Value::Type::Integer:
         case Value::Type::Real:
@@ -554,26 +586,25 @@ private:
             return leaf(k.kind, k.bits, index);
         }
         case Value::Type::String: return string(*v.ifString(), index);
-        case Value::Type::Data: {
-            const Data& d = *v.ifData();
-            const char* bytes = reinterpret_cast<const char*>(d.data());
-            // A non-null pointer even for empty data keeps the table from taking it as a scalar.
-            if (!bytes) bytes = "";
-            std::uint32_t next = 0;
-            if (!nextNumber(next)) return false;
-            const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Data, bytes, d.size(), next);
-            if (found != LeafTable::kNone) {
-                index = found;
-                return true;
-            }
-            add(Object{Kind::Data, bytes, d.size(), 0});
-            index = next;
+        case Value::Type::Data: return data(*v.ifData(), index);
+        default: return false;  // absent
+        }
+    }
+
+    bool data(const Data& d, std::uint32_t& index) {
+        const char* bytes = reinterpret_cast<const char*>(d.data());
+        // A non-null pointer even for empty data keeps the table from taking it as a scalar.
+        if (!bytes) bytes = "";
+        std::uint32_t next = 0;
+        if (!nextNumber(next)) return false;
+        const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Data, bytes, d.size(), next);
+        if (found != LeafTable::kNone) {
+            index = found;
             return true;
         }
-        case Value::Type::Array: return array(*v.arrayPtr(), depth, index);
-        case Value::Type::Dictionary: return dictionary(*v.dictionaryPtr(), depth, index);
-        }
-        return false;
+        add(Object{Kind::Data, bytes, d.size(), 0});
+        index = next;
+        return true;
     }
 
     bool array(const Array& a, int depth, std::uint32_t& index) {
@@ -582,10 +613,9 @@ private:
         const bool tracked = depth >= kTrackedDepth;
         if (!nextNumber(next) || (tracked && !path_.insert(&a))) return false;
         index = next;
-        const std::uint64_t first = refs_.size();
-        add(Object{Kind::Array, nullptr, a.size(), first});
         const std::size_t n = a.size();
-        refs_.resize(first + n);
+        const std::uint64_t first = takeRefs(n);
+        add(Object{Kind::Array, nullptr, n, first});
         const auto& items = a.items();
         for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i) prefetchValue(items[i]);
         for (std::size_t i = 0; i < n && i < kElementsAhead; ++i) prefetchElements(items[i]);
@@ -593,7 +623,7 @@ private:
         for (std::size_t i = 0; i < n; ++i) {
             prefetchAhead(i, n, itemAt);
             std::uint32_t child = 0;
-            if (!flatten(items[i], depth + 1, child)) return false;
+            if (!element(items[i], depth + 1, child)) return false;
             refs_[first + i] = child;
         }
         if (tracked) path_.erase(&a);
@@ -607,10 +637,9 @@ private:
         const bool tracked = depth >= kTrackedDepth;
         if (!nextNumber(next) || (tracked && !path_.insert(&d))) return false;
         index = next;
-        const std::uint64_t first = refs_.size();
         const std::size_t n = d.size();
+        const std::uint64_t first = takeRefs(2 * n);
         add(Object{Kind::Dict, nullptr, n, first});
-        refs_.resize(first + 2 * n);
         const auto& entries = d.entries();
         for (std::size_t i = 0; i < n; ++i) {
             if (i < kObjectsAhead) prefetchValue(entries[i].second);
@@ -623,7 +652,7 @@ private:
         for (std::size_t i = 0; i < n; ++i) {
             prefetchAhead(i, n, valueAt);
             std::uint32_t value = 0;
-            if (!flatten(entries[i].second, depth + 1, value)) return false;
+            if (!element(entries[i].second, depth + 1, value)) return false;
             refs_[first + n + i] = value;
         }
         if (tracked) path_.erase(&d);
@@ -713,7 +742,7 @@ private:
         const std::uint64_t count = objects_.size();
         const unsigned refSize = bf::unsignedWidth(count - 1);
         // The size is known up front, so the output is allocated once.
-        const std::uint64_t tableOffset = bf::kHeaderSize + unreferencedBytes_ + refs_.size() * refSize;
+        const std::uint64_t tableOffset = bf::kHeaderSize + unreferencedBytes_ + refsUsed_ * refSize;
         const std::uint64_t lastOffset = tableOffset - objectSize(objects_.back(), refSize);
         const unsigned offsetSize = bf::unsignedWidth(lastOffset);
         std::string out(tableOffset + count * offsetSize + bf::kTrailerSize, '\0');
@@ -738,6 +767,7 @@ private:
 
     std::vector<Object>& objects_;
     std::vector<std::uint32_t>& refs_;
+    std::size_t& refsUsed_;
     std::uint64_t unreferencedBytes_ = 0;
     LeafTable& leaves_;
     RecentLeaves& recent_;
