@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(binary_reader xml_reader strings_table round_trip)
+[ ${#targets[@]} -gt 0 ] || targets=(binary_reader xml_reader strings_table round_trip prefs_cleanup)
 
 scripts/deps.sh fuzz
 build=build/fuzz
@@ -15,12 +15,19 @@ CXX=clang++ cmake -S . -B "$build" -G Ninja -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OF
   -DQUILLON_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
+# The shipped property lists (defaults, device table, bundle info) seed every target too; they
+# are copied so that libFuzzer reads only them, whatever else resources/ comes to hold.
+shipped=$build/seeds/resources
+rm -rf "$shipped"
+mkdir -p "$shipped"
+cp resources/*.plist "$shipped"/
+
 for t in "${targets[@]}"; do
   # Each target starts from the checked-in fixtures; what it learns stays in build/, not the tree.
   corpus=$build/corpus/$t
   mkdir -p "$corpus"
   seeds=()
-  for d in fuzz/corpus/$t tests/plist/fixtures/*/; do [ -d "$d" ] && seeds+=("$d"); done
+  for d in fuzz/corpus/$t tests/plist/fixtures/*/ "$shipped"; do [ -d "$d" ] && seeds+=("$d"); done
   # The XML vocabulary helps the round trip too: most of its inputs are XML.
   dict=fuzz/$t.dict
   [ "$t" = round_trip ] && dict=fuzz/xml_reader.dict

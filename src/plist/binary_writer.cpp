@@ -1,5 +1,6 @@
 // Writes values as binary property lists (version 1.0): flattened depth-first, leaves shared.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -87,10 +88,10 @@ public:
     // Strings are looked up under Kind::Ascii whichever way they are written.
     std::uint32_t findOrInsert(const std::vector<Object>& objects, Kind kind, const char* bytes,
                                std::uint64_t num, std::uint32_t next) {
-        if (2 * (used_ + 1) > slots_.size()) grow();
-        const std::uint64_t h = bytes ? hashBytes(bytes, num) + static_cast<std::uint64_t>(kind)
-                                      : mix(num ^ (static_cast<std::uint64_t>(kind) << 56));
-        const auto tag = static_cast<std::uint32_t>(h >> 32);
+        // Grown at three quarters full: with the tags, probe runs stay short there, and a table
+        // half the size stays in a nearer cache once a file has many distinct leaves.
+        if (4 * (used_ + 1) > 3 * slots_.size()) grow();
+        const auto tag = static_cast<std::uint32_t>(hash(kind, bytes, num) >> 32);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = tag & mask;; i = (i + 1) & mask) {
             Slot& s = slots_[i];
@@ -123,6 +124,11 @@ private:
         std::uint32_t index = kNone;
     };
 
+    static std::uint64_t hash(Kind kind, const char* bytes, std::uint64_t num) {
+        return bytes ? hashBytes(bytes, num) + static_cast<std::uint64_t>(kind)
+                     : mix(num ^ (static_cast<std::uint64_t>(kind) << 56));
+    }
+
     void grow() {
         std::vector<Slot> old(std::max<std::size_t>(1024, slots_.size() * 2));
         old.swap(slots_);
@@ -139,8 +145,83 @@ private:
     std::size_t used_ = 0;
 };
 
+// Exact short forms of leaves for RecentLeaves: a string of at most 16 bytes is its length and
+// two words that, given the length, hold every byte; a scalar is its bits.
+struct ShortLeaf {
+    std::uint64_t a;
+    std::uint64_t b;
+    std::uint32_t meta;  // kind and length; never 0
+};
+
+inline ShortLeaf shortScalar(Kind kind, std::uint64_t bits) {
+    return ShortLeaf{bits, 0, (static_cast<std::uint32_t>(kind) + 1) << 8};
+}
+
+// Only for n <= 16.
+inline ShortLeaf shortString(const char* p, std::size_t n) {
+    std::uint64_t a, b = 0;
+    if (n >= 8) {
+        a = load64(p);
+        b = load64(p + n - 8);
+    } else if (n >= 4) {
+        a = load32(p) | static_cast<std::uint64_t>(load32(p + n - 4)) << 32;
+    } else {
+        a = n ? static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[n / 2]) << 8 |
+                    static_cast<std::uint64_t>(static_cast<unsigned char>(p[n - 1])) << 16
+              : 0;
+    }
+    return ShortLeaf{a, b, (static_cast<std::uint32_t>(Kind::Ascii) + 1) << 8 | static_cast<std::uint32_t>(n)};
+}
+
+// A small direct-mapped memory of leaves met recently, in front of LeafTable. Keys, small
+// integers and flags repeat in nearly every container; this answers them from a table that
+// stays in the nearest cache, without hashing whole strings or reading the objects back.
+// Entries of earlier writes are told apart by a generation, so a write starts without clearing.
+class RecentLeaves {
+public:
+    static constexpr std::uint32_t kNone = LeafTable::kNone;
+
+    std::uint32_t find(const ShortLeaf& k) const {
+        const Entry& e = entries_[home(k)];
+        return e.generation == generation_ && e.meta == k.meta && e.a == k.a && e.b == k.b ? e.index
+                                                                                         : kNone;
+    }
+    void remember(const ShortLeaf& k, std::uint32_t index) {
+        entries_[home(k)] = Entry{k.a, k.b, k.meta, index, generation_};
+    }
+    // Forgets every entry, for the next write.
+    void reset() {
+        if (++generation_ == 0) {
+            entries_.fill(Entry{});
+            generation_ = 1;
+        }
+    }
+
+private:
+    struct Entry {
+        std::uint64_t a = 0;
+        std::uint64_t b = 0;
+        std::uint32_t meta = 0;
+        std::uint32_t index = 0;
+        std::uint32_t generation = 0;
+    };
+    static constexpr unsigned kBits = 10;
+    static std::size_t home(const ShortLeaf& k) {
+        // Multiply-shift: the top bits of each product depend on every bit of its word.
+        const std::uint64_t h = ((k.a ^ k.meta) * 0x9E3779B97F4A7C15u) ^ (k.b * 0xD6E8FEB86659FD93u);
+        return static_cast<std::size_t>(h >> (64 - kBits));
+    }
+    std::array<Entry, std::size_t{1} << kBits> entries_{};
+    std::uint32_t generation_ = 1;
+};
+
 // The containers on the path from the root, to catch a container that holds itself. The path is
 // at most maxPropertyListDepth + 1 long, so a fixed table stays sparse.
+//
+// Only containers from kTrackedDepth down are kept: a container that holds itself repeats on
+// the path without end, so it still repeats within the kept part, a few levels later. Shallow
+// trees, nearly all that are written, pay nothing for the check.
+constexpr int kTrackedDepth = 8;
 class PathSet {
 public:
     bool insert(const void* p) {
@@ -249,6 +330,87 @@ std::uint8_t* putUtf16(std::uint8_t* o, const unsigned char* s, std::size_t n) {
     return o;
 }
 
+// The flattening is bound by memory latency: every container and long string is a separate
+// allocation. While one element is flattened, the memory of later ones is asked for in two
+// stages, the second relying on the first having arrived: the objects of containers (and the
+// bytes of long strings and data) kObjectsAhead elements on, the first element lines of
+// containers kElementsAhead on (distances found by measuring the preferences benchmark).
+constexpr std::size_t kObjectsAhead = 16;
+constexpr std::size_t kElementsAhead = 8;
+
+inline void prefetchValue(const Value& v) {
+    switch (v.type()) {
+    case Value::Type::Dictionary: __builtin_prefetch(v.dictionaryPtr()); return;
+    case Value::Type::Array: __builtin_prefetch(v.arrayPtr()); return;
+    case Value::Type::String: {
+        const std::string& s = *v.ifString();
+        if (s.size() > 15) __builtin_prefetch(s.data());  // beyond what fits in the string itself
+        return;
+    }
+    case Value::Type::Data: __builtin_prefetch(v.ifData()->data()); return;
+    default: return;
+    }
+}
+
+template <typename T>
+inline void prefetchLines(const std::vector<T>& items) {
+    const char* p = reinterpret_cast<const char*>(items.data());
+    const std::size_t bytes = std::min<std::size_t>(items.size() * sizeof(T), 640);
+    for (std::size_t o = 0; o < bytes; o += 64) __builtin_prefetch(p + o);
+}
+
+inline void prefetchElements(const Value& v) {
+    if (v.type() == Value::Type::Dictionary)
+        prefetchLines(v.dictionaryPtr()->entries());
+    else if (v.type() == Value::Type::Array)
+        prefetchLines(v.arrayPtr()->items());
+}
+
+// A leaf written by its bits alone: the kind and exact bits it is told apart by.
+struct Scalar {
+    Kind kind;
+    std::uint64_t bits;
+};
+
+// Only for booleans, integers, reals, dates and UIDs.
+inline Scalar scalarOf(const Value& v) {
+    switch (v.type()) {
+    case Value::Type::Boolean: return {*v.ifBoolean() ? Kind::True : Kind::False, 0};
+    case Value::Type::Integer: {
+        const Integer i = *v.ifInteger();
+        return {i.isBigUnsigned() ? Kind::BigUint : Kind::Int, i.bits()};
+    }
+    case Value::Type::Real: {
+        std::uint64_t bits;
+        std::memcpy(&bits, v.ifReal(), sizeof bits);
+        return {Kind::Real, bits};
+    }
+    case Value::Type::Date: {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v.ifDate()->seconds, sizeof bits);
+        return {Kind::Date, bits};
+    }
+    default: return {Kind::Uid, v.ifUid()->value};
+    }
+}
+
+// Most strings are short: copied as overlapping words rather than through a library call.
+inline void copyBytes(std::uint8_t* to, const char* from, std::size_t n) {
+    if (n >= 8 && n <= 16) {
+        const std::uint64_t a = load64(from);
+        const std::uint64_t b = load64(from + n - 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + n - 8, &b, 8);
+    } else if (n >= 4 && n < 8) {
+        const std::uint32_t a = load32(from);
+        const std::uint32_t b = load32(from + n - 4);
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + n - 4, &b, 4);
+    } else if (n) {
+        std::memcpy(to, from, n);
+    }
+}
+
 unsigned integerWidth(std::uint64_t bits) {
     return static_cast<std::int64_t>(bits) < 0 ? 8 : bf::unsignedWidth(bits);
 }
@@ -278,8 +440,12 @@ std::uint8_t widthNibble(unsigned width) {
 // cost more in page faults than the flattening itself.
 struct Scratch {
     std::vector<Object> objects;
-    std::vector<std::uint32_t> refs;  // children of containers, by object number
+    // Children of containers, by object number. Only the first refsUsed are this write's; the
+    // rest is room kept from earlier writes, so that taking it costs no clearing.
+    std::vector<std::uint32_t> refs;
+    std::size_t refsUsed = 0;
     LeafTable leaves;
+    RecentLeaves recent;
     PathSet path;
 
     void reset(bool failed) {
@@ -292,8 +458,10 @@ struct Scratch {
             }
         };
         trim(objects);
-        trim(refs);
+        if (refs.size() > 4 * refsUsed + 65536) std::vector<std::uint32_t>().swap(refs);
+        refsUsed = 0;
         leaves.reset();
+        recent.reset();
         if (failed) path.clear();
     }
 };
@@ -301,7 +469,12 @@ struct Scratch {
 class BinaryWriter {
 public:
     explicit BinaryWriter(Scratch& scratch)
-        : objects_(scratch.objects), refs_(scratch.refs), leaves_(scratch.leaves), path_(scratch.path) {}
+        : objects_(scratch.objects),
+          refs_(scratch.refs),
+          refsUsed_(scratch.refsUsed),
+          leaves_(scratch.leaves),
+          recent_(scratch.recent),
+          path_(scratch.path) {}
 
     std::optional<std::string> write(const Value& root) {
         std::uint32_t top = 0;
@@ -310,6 +483,21 @@ public:
     }
 
 private:
+    // Appends an object, counting the bytes it takes apart from references, whose width is only
+    // known at the end.
+    void add(const Object& o) {
+        objects_.push_back(o);
+        unreferencedBytes_ += objectSize(o, 0);
+    }
+
+    // The position of n reference slots, taken after those in use; the caller fills them.
+    std::uint64_t takeRefs(std::size_t n) {
+        const std::size_t first = refsUsed_;
+        if (refs_.size() - first < n) refs_.resize(std::max(first + n, 2 * refs_.size()));
+        refsUsed_ = first + n;
+        return first;
+    }
+
     // The next object number; false once numbers would no longer fit in 32 bits.
     bool nextNumber(std::uint32_t& n) const {
         if (objects_.size() >= LeafTable::kNone) return false;
@@ -318,19 +506,31 @@ private:
     }
 
     bool leaf(Kind kind, std::uint64_t bits, std::uint32_t& index) {
+        const ShortLeaf key = shortScalar(kind, bits);
+        index = recent_.find(key);
+        if (index != RecentLeaves::kNone) return true;
         std::uint32_t next = 0;
         if (!nextNumber(next)) return false;
-        const std::uint32_t found = leaves_.findOrInsert(objects_, kind, nullptr, bits, next);
-        if (found != LeafTable::kNone) {
-            index = found;
-            return true;
+        index = leaves_.findOrInsert(objects_, kind, nullptr, bits, next);
+        if (index == LeafTable::kNone) {
+            add(Object{kind, nullptr, bits, 0});
+            index = next;
         }
-        objects_.push_back(Object{kind, nullptr, bits, 0});
-        index = next;
+        recent_.remember(key, index);
         return true;
     }
 
     bool string(const std::string& s, std::uint32_t& index) {
+        if (s.size() > 16) return newString(s, index);
+        const ShortLeaf key = shortString(s.data(), s.size());
+        index = recent_.find(key);
+        if (index != RecentLeaves::kNone) return true;
+        if (!newString(s, index)) return false;
+        recent_.remember(key, index);
+        return true;
+    }
+
+    bool newString(const std::string& s, std::uint32_t& index) {
         std::uint32_t next = 0;
         if (!nextNumber(next)) return false;
         const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Ascii, s.data(), s.size(), next);
@@ -346,67 +546,87 @@ private:
                 return false;
             kind = Kind::Utf16;
         }
-        objects_.push_back(Object{kind, s.data(), s.size(), units});
+        add(Object{kind, s.data(), s.size(), units});
         return true;
+    }
+
+    // The stages of prefetching while element i of n is flattened; child(j) is element j.
+    template <typename Child>
+    void prefetchAhead(std::size_t i, std::size_t n, Child child) const {
+        if (i + kObjectsAhead < n) prefetchValue(child(i + kObjectsAhead));
+        if (i + kElementsAhead < n) prefetchElements(child(i + kElementsAhead));
     }
 
     // depth is the number of containers around v.
     bool flatten(const Value& v, int depth, std::uint32_t& index) {
         switch (v.type()) {
-        case Value::Type::Absent: return false;
-        case Value::Type::Boolean: return leaf(*v.ifBoolean() ? Kind::True : Kind::False, 0, index);
-        case Value::Type::Integer: {
-            const Integer i = *v.ifInteger();
-            return leaf(i.isBigUnsigned() ? Kind::BigUint : Kind::Int, i.bits(), index);
-        }
-        case Value::Type::Real: {
-            std::uint64_t bits;
-            std::memcpy(&bits, v.ifReal(), sizeof bits);
-            return leaf(Kind::Real, bits, index);
-        }
-        case Value::Type::Date: {
-            std::uint64_t bits;
-            std::memcpy(&bits, &v.ifDate()->seconds, sizeof bits);
-            return leaf(Kind::Date, bits, index);
-        }
-        case Value::Type::Uid: return leaf(Kind::Uid, v.ifUid()->value, index);
-        case Value::Type::String: return string(*v.ifString(), index);
-        case Value::Type::Data: {
-            const Data& d = *v.ifData();
-            const char* bytes = reinterpret_cast<const char*>(d.data());
-            // A non-null pointer even for empty data keeps the table from taking it as a scalar.
-            if (!bytes) bytes = "";
-            std::uint32_t next = 0;
-            if (!nextNumber(next)) return false;
-            const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Data, bytes, d.size(), next);
-            if (found != LeafTable::kNone) {
-                index = found;
-                return true;
-            }
-            objects_.push_back(Object{Kind::Data, bytes, d.size(), 0});
-            index = next;
-            return true;
-        }
         case Value::Type::Array: return array(*v.arrayPtr(), depth, index);
         case Value::Type::Dictionary: return dictionary(*v.dictionaryPtr(), depth, index);
+        default: return leafValue(v, index);
         }
-        return false;
+    }
+
+    // An element of a container: leaves, most of them, are handled in place, without the call
+    // that containers need.
+    bool element(const Value& v, int depth, std::uint32_t& index) {
+        const Value::Type t = v.type();
+        return t == Value::Type::Array || t == Value::Type::Dictionary ? flatten(v, depth, index)
+                                                                       : leafValue(v, index);
+    }
+
+    // Anything but a container.
+    bool leafValue(const Value& v, std::uint32_t& index) {
+        switch (v.type()) {
+        case Value::Type::Boolean:
+        case Value::Type::Integer:
+        case Value::Type::Real:
+        case Value::Type::Date:
+        case Value::Type::Uid: {
+            const Scalar k = scalarOf(v);
+            return leaf(k.kind, k.bits, index);
+        }
+        case Value::Type::String: return string(*v.ifString(), index);
+        case Value::Type::Data: return data(*v.ifData(), index);
+        default: return false;  // absent
+        }
+    }
+
+    bool data(const Data& d, std::uint32_t& index) {
+        const char* bytes = reinterpret_cast<const char*>(d.data());
+        // A non-null pointer even for empty data keeps the table from taking it as a scalar.
+        if (!bytes) bytes = "";
+        std::uint32_t next = 0;
+        if (!nextNumber(next)) return false;
+        const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Data, bytes, d.size(), next);
+        if (found != LeafTable::kNone) {
+            index = found;
+            return true;
+        }
+        add(Object{Kind::Data, bytes, d.size(), 0});
+        index = next;
+        return true;
     }
 
     bool array(const Array& a, int depth, std::uint32_t& index) {
         if (depth >= maxPropertyListDepth) return false;  // it would nest one level too deep
         std::uint32_t next = 0;
-        if (!nextNumber(next) || !path_.insert(&a)) return false;
+        const bool tracked = depth >= kTrackedDepth;
+        if (!nextNumber(next) || (tracked && !path_.insert(&a))) return false;
         index = next;
-        const std::uint64_t first = refs_.size();
-        objects_.push_back(Object{Kind::Array, nullptr, a.size(), first});
-        refs_.resize(first + a.size());
-        for (std::size_t i = 0; i < a.size(); ++i) {
+        const std::size_t n = a.size();
+        const std::uint64_t first = takeRefs(n);
+        add(Object{Kind::Array, nullptr, n, first});
+        const auto& items = a.items();
+        for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i) prefetchValue(items[i]);
+        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i) prefetchElements(items[i]);
+        const auto itemAt = [&items](std::size_t j) -> const Value& { return items[j]; };
+        for (std::size_t i = 0; i < n; ++i) {
+            prefetchAhead(i, n, itemAt);
             std::uint32_t child = 0;
-            if (!flatten(a.items()[i], depth + 1, child)) return false;
+            if (!element(items[i], depth + 1, child)) return false;
             refs_[first + i] = child;
         }
-        path_.erase(&a);
+        if (tracked) path_.erase(&a);
         return true;
     }
 
@@ -414,24 +634,28 @@ private:
     bool dictionary(const Dictionary& d, int depth, std::uint32_t& index) {
         if (depth >= maxPropertyListDepth) return false;
         std::uint32_t next = 0;
-        if (!nextNumber(next) || !path_.insert(&d)) return false;
+        const bool tracked = depth >= kTrackedDepth;
+        if (!nextNumber(next) || (tracked && !path_.insert(&d))) return false;
         index = next;
-        const std::uint64_t first = refs_.size();
         const std::size_t n = d.size();
-        objects_.push_back(Object{Kind::Dict, nullptr, n, first});
-        refs_.resize(first + 2 * n);
+        const std::uint64_t first = takeRefs(2 * n);
+        add(Object{Kind::Dict, nullptr, n, first});
         const auto& entries = d.entries();
         for (std::size_t i = 0; i < n; ++i) {
+            if (i < kObjectsAhead) prefetchValue(entries[i].second);
             std::uint32_t key = 0;
             if (!string(entries[i].first, key)) return false;
             refs_[first + i] = key;
         }
+        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i) prefetchElements(entries[i].second);
+        const auto valueAt = [&entries](std::size_t j) -> const Value& { return entries[j].second; };
         for (std::size_t i = 0; i < n; ++i) {
+            prefetchAhead(i, n, valueAt);
             std::uint32_t value = 0;
-            if (!flatten(entries[i].second, depth + 1, value)) return false;
+            if (!element(entries[i].second, depth + 1, value)) return false;
             refs_[first + n + i] = value;
         }
-        path_.erase(&d);
+        if (tracked) path_.erase(&d);
         return true;
     }
 
@@ -482,7 +706,7 @@ private:
         case Kind::Data:
         case Kind::Ascii:
             p = putCountHeader(p, o.kind == Kind::Data ? bf::kData : bf::kAscii, o.num);
-            if (o.num) std::memcpy(p, o.bytes, o.num);
+            copyBytes(p, o.bytes, o.num);
             return p + o.num;
         case Kind::Utf16:
             p = putCountHeader(p, bf::kUtf16, o.aux);
@@ -517,13 +741,9 @@ private:
     std::string serialise() const {
         const std::uint64_t count = objects_.size();
         const unsigned refSize = bf::unsignedWidth(count - 1);
-        // Sizes first, so the output is allocated once and every offset is known up front.
-        std::uint64_t tableOffset = bf::kHeaderSize;
-        std::uint64_t lastOffset = 0;
-        for (const Object& o : objects_) {
-            lastOffset = tableOffset;
-            tableOffset += objectSize(o, refSize);
-        }
+        // The size is known up front, so the output is allocated once.
+        const std::uint64_t tableOffset = bf::kHeaderSize + unreferencedBytes_ + refsUsed_ * refSize;
+        const std::uint64_t lastOffset = tableOffset - objectSize(objects_.back(), refSize);
         const unsigned offsetSize = bf::unsignedWidth(lastOffset);
         std::string out(tableOffset + count * offsetSize + bf::kTrailerSize, '\0');
         auto* base = reinterpret_cast<std::uint8_t*>(out.data());
@@ -547,7 +767,10 @@ private:
 
     std::vector<Object>& objects_;
     std::vector<std::uint32_t>& refs_;
+    std::size_t& refsUsed_;
+    std::uint64_t unreferencedBytes_ = 0;
     LeafTable& leaves_;
+    RecentLeaves& recent_;
     PathSet& path_;
 };
 

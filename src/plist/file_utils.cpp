@@ -1,9 +1,13 @@
 // Property-list files: reading into mutable containers, plain and atomic writes, deep copies.
 #include "plist/file_utils.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
-#include <random>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,15 +53,88 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Temporary files are "." + target name + "." + kSuffixLength letters and digits + ".tmp".
+constexpr std::size_t kSuffixLength = 8;
+constexpr std::string_view kTemporaryEnd = ".tmp";
+// A temporary file untouched this long belongs to a writer that was killed: a live one finishes
+// its write and flush in far less.
+constexpr std::time_t kStaleAfterSeconds = 5 * 60;
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// 64 bits that differ between calls and between processes, forked children included: a
+// generator seeded once would hand a child its parent's names, so every call asks the kernel.
+// Without the kernel's randomness, pid, a counter and the clock still keep processes apart.
+std::uint64_t freshBits() {
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t bits = 0;
+    bool got = ::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits);
+    if (!got) {
+        const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            got = ::read(fd, &bits, sizeof bits) == static_cast<ssize_t>(sizeof bits);
+            ::close(fd);
+        }
+    }
+    if (!got) {
+        const auto now = static_cast<std::uint64_t>(
+            std::chrono::steady_clock::now().time_since_epoch().count());
+        bits = now * 0x9E3779B97F4A7C15u;
+    }
+    // Mixed in always, so that even a failing source never repeats a name within a process.
+    bits ^= (static_cast<std::uint64_t>(::getpid()) << 40) ^ counter.fetch_add(1, std::memory_order_relaxed);
+    bits ^= bits >> 31;
+    bits *= 0xD6E8FEB86659FD93u;
+    bits ^= bits >> 32;
+    return bits;
+}
+
 // A name beside path that no other writer picks.
 std::string temporaryNameFor(const std::string& path) {
-    static std::mt19937_64 rng{std::random_device{}()};
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string suffix;
-    for (int i = 0; i < 8; ++i) suffix += digits[rng() % 36];
-    const auto slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folderOf(path) + "/." + name + "." + suffix + ".tmp";
+    std::uint64_t bits = freshBits();
+    std::string suffix(kSuffixLength, '0');
+    for (char& c : suffix) {
+        c = digits[bits % 36];
+        bits /= 36;
+    }
+    return folderOf(path) + "/." + nameOf(path) + "." + suffix + std::string(kTemporaryEnd);
+}
+
+// True when entry is one of our temporary names for the target called name.
+bool isTemporaryNameOf(std::string_view entry, std::string_view name) {
+    if (entry.size() != 1 + name.size() + 1 + kSuffixLength + kTemporaryEnd.size()) return false;
+    if (entry[0] != '.' || entry.substr(1, name.size()) != name || entry[1 + name.size()] != '.')
+        return false;
+    if (entry.substr(entry.size() - kTemporaryEnd.size()) != kTemporaryEnd) return false;
+    for (const char c : entry.substr(2 + name.size(), kSuffixLength))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
+    return true;
+}
+
+// Removes what killed writers left beside path: our own temporary names for this target only,
+// regular files of this user that nobody has written to for a while. Failures are ignored; the
+// save does not depend on them.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string folder = folderOf(path);
+    const std::string name = nameOf(path);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const int dirFd = ::dirfd(dir);
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* e = ::readdir(dir)) {
+        if (!isTemporaryNameOf(e->d_name, name)) continue;
+        struct stat st {};
+        if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        // A file from the future (a clock set back) is left alone too.
+        if (st.st_mtime > now || now - st.st_mtime < kStaleAfterSeconds) continue;
+        ::unlinkat(dirFd, e->d_name, 0);
+    }
+    ::closedir(dir);
 }
 
 bool writeAtomically(const std::string& path, std::string_view bytes, mode_t newFileMode) {
@@ -68,6 +145,7 @@ bool writeAtomically(const std::string& path, std::string_view bytes, mode_t new
         mode = existing.st_mode & 07777;
         keepMode = true;
     }
+    removeStaleTemporaries(path);
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
