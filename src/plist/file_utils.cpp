@@ -35,18 +35,6 @@ private:
     int fd_;
 };
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -156,7 +144,8 @@ bool writeAtomically(const std::string& path, std::string_view bytes, mode_t new
     if (fd < 0) return false;
     Fd file(fd);
     // open() applied the umask; an existing file's own mode is restored exactly.
-    bool ok = (!keepMode || ::fchmod(file.get(), mode) == 0) && writeAll(file.get(), bytes) &&
+    bool ok = (!keepMode || ::fchmod(file.get(), mode) == 0) &&
+              writeAllToDescriptor(file.get(), bytes) &&
               ::fsync(file.get()) == 0;
     ok = file.close() && ok;
     if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
@@ -167,11 +156,24 @@ bool writeAtomically(const std::string& path, std::string_view bytes, mode_t new
 bool writeInPlace(const std::string& path, std::string_view bytes, mode_t newFileMode) {
     Fd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, newFileMode));
     if (file.get() < 0) return false;
-    const bool ok = writeAll(file.get(), bytes);
+    const bool ok = writeAllToDescriptor(file.get(), bytes);
     return file.close() && ok;
 }
 
 }  // namespace
+
+bool writeAllToDescriptor(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 
 std::optional<std::string> readFileBytes(const std::string& path, std::size_t maxBytes) {
     Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));

@@ -23,6 +23,10 @@ std::optional<std::string> readFileBytes(const std::string& path,
 bool writeFileBytes(const std::string& path, std::string_view bytes, bool atomically,
                     mode_t newFileMode = 0644);
 
+// Writes all of bytes to an open descriptor, resuming after interruptions and short writes;
+// false on the first error.
+bool writeAllToDescriptor(int fd, std::string_view bytes);
+
 // Any property list in either format, or absent when the file cannot be read or parsed.
 Value propertyListWithContentsOfFile(const std::string& path, PropertyListFormat* format = nullptr);
 

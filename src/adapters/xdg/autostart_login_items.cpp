@@ -15,6 +15,7 @@
 #include "adapters/xdg/app_bundle.h"
 #include "adapters/xdg/desktop_entry.h"
 #include "adapters/xdg/detached_process.h"
+#include "plist/file_utils.h"
 
 namespace quillon {
 
@@ -78,18 +79,6 @@ std::string fileStemFor(std::string_view name) {
     }
     while (!stem.empty() && stem.front() == '.') stem.erase(stem.begin());
     return stem.empty() ? std::string("login-item") : stem;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 class AutostartList : public LoginItemList {
@@ -166,7 +155,7 @@ public:
                 if (errno == EEXIST) continue;
                 return nullptr;
             }
-            const bool written = writeAll(fd, contents);
+            const bool written = writeAllToDescriptor(fd, contents);
             if (::close(fd) != 0 || !written) {
                 ::unlink(file.c_str());
                 return nullptr;
