@@ -48,7 +48,7 @@ protected:
 
 TEST_F(HelperDaemonTest, answers_every_get_devices_with_its_devices) {
     daemon.start();
-    auto device = parseDeviceSpec("pid=0x1056,transport=1,interface=0", nullptr);
+    auto device = parseDeviceFields("pid=0x1056,transport=1,interface=0", nullptr);
     ASSERT_TRUE(device);
     daemon.setDevices(makeArray({Value(device)}));  // no reason: nothing announced
     EXPECT_TRUE(center.posted().empty());
@@ -152,7 +152,7 @@ TEST_F(HelperDaemonTest, stops_listening_when_destroyed) {
 TEST(helper_device_spec, parses_integers_booleans_and_strings_and_refuses_malformed_specs) {
     std::string error;
     const DictRef device =
-        parseDeviceSpec("pid=0x1056,transport=3,interface=1,address=-5,wireless=true,name=M1", &error);
+        parseDeviceFields("pid=0x1056,transport=3,interface=1,address=-5,wireless=true,name=M1", &error);
     ASSERT_TRUE(device) << error;
     EXPECT_EQ(Value(device), Value(makeDictionary({{"pid", 0x1056},
                                                    {"transport", 3},
@@ -160,7 +160,7 @@ TEST(helper_device_spec, parses_integers_booleans_and_strings_and_refuses_malfor
                                                    {"address", -5},
                                                    {"wireless", true},
                                                    {"name", "M1"}})));
-    const DictRef defaults = parseDeviceSpec("pid=4182", &error);
+    const DictRef defaults = parseDeviceFields("pid=4182", &error);
     ASSERT_TRUE(defaults);
     EXPECT_EQ(defaults->integer("transport"), 0);
     EXPECT_EQ(defaults->integer("interface"), 0);
@@ -168,7 +168,7 @@ TEST(helper_device_spec, parses_integers_booleans_and_strings_and_refuses_malfor
     for (const char* bad : {"", "transport=1", "pid=0x", "pid=12abc", "pid", "=3,pid=1",
                             "pid=1,,transport=2", "pid=99999999999999999999"}) {
         error.clear();
-        EXPECT_FALSE(parseDeviceSpec(bad, &error)) << bad;
+        EXPECT_FALSE(parseDeviceFields(bad, &error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
     }
 }

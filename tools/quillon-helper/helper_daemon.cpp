@@ -107,12 +107,12 @@ std::string describeDevices(const Array& devices) {
     return out;
 }
 
-DictRef parseDeviceSpec(std::string_view spec, std::string* error) {
+DictRef parseDeviceFields(std::string_view fields, std::string* error) {
     auto device = makeDictionary({{"transport", Value(0)}, {"interface", Value(0)}});
-    while (!spec.empty()) {
-        const std::size_t comma = spec.find(',');
-        const std::string_view item = spec.substr(0, comma);
-        spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+    while (!fields.empty()) {
+        const std::size_t comma = fields.find(',');
+        const std::string_view item = fields.substr(0, comma);
+        fields = comma == std::string_view::npos ? std::string_view() : fields.substr(comma + 1);
         const std::size_t equals = item.find('=');
         if (equals == std::string_view::npos || equals == 0) {
             if (error) *error = "expected key=value, got \"" + std::string(item) + "\"";

@@ -30,7 +30,7 @@ std::string describeDevices(const Array& devices);
 // A device record from "pid=0x1056,transport=1,interface=0[,key=value...]": integers in
 // decimal or 0x hexadecimal, true and false as booleans, anything else as a string. pid is
 // required; transport and interface default to 0. Nothing, with *error set, when malformed.
-DictRef parseDeviceSpec(std::string_view spec, std::string* error);
+DictRef parseDeviceFields(std::string_view fields, std::string* error);
 
 // The device records of a devices file: a property list holding an array of records, or a
 // dictionary whose `devices` is one. Nothing, with *error set, when unreadable or neither.

@@ -27,10 +27,10 @@ using namespace quillon;
 using namespace quillon::helper;
 
 constexpr std::string_view kUsage =
-    "usage: quillon-helper [--device SPEC]... [--devices FILE] [--prefs PATH] [--log FILE]\n"
+    "usage: quillon-helper [--device FIELDS]... [--devices FILE] [--prefs PATH] [--log FILE]\n"
     "       quillon-helper --print-driver-block FAMILY APP [--prefs PATH]\n"
     "\n"
-    "  --device SPEC   a simulated device, e.g. pid=0x1056,transport=1,interface=0 (repeatable)\n"
+    "  --device FIELDS a simulated device, e.g. pid=0x1056,transport=1,interface=0 (repeatable)\n"
     "  --devices FILE  the simulated devices from a property list (an array of device records,\n"
     "                  or a dictionary with `devices`), watched: editing it simulates hot-plug\n"
     "  --prefs PATH    the preferences file (default\n"
@@ -43,7 +43,7 @@ constexpr std::string_view kUsage =
     "The log format is described in docs/helper-protocol.md.\n";
 
 struct Options {
-    std::vector<std::string> deviceSpecs;
+    std::vector<std::string> deviceFields;
     std::string devicesFile;
     std::string prefsPath;
     std::string logPath;
@@ -176,9 +176,9 @@ int main(int argc, char** argv) {
             std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
             return 0;
         } else if (arg == "--device") {
-            std::string spec;
-            if (!value(spec)) return usageError("--device needs a SPEC");
-            options.deviceSpecs.push_back(spec);
+            std::string fields;
+            if (!value(fields)) return usageError("--device needs its fields");
+            options.deviceFields.push_back(fields);
         } else if (arg == "--devices") {
             if (!value(options.devicesFile)) return usageError("--devices needs a FILE");
         } else if (arg == "--prefs") {
@@ -193,16 +193,16 @@ int main(int argc, char** argv) {
             return usageError("unknown argument " + std::string(arg));
         }
     }
-    if (!options.deviceSpecs.empty() && !options.devicesFile.empty())
+    if (!options.deviceFields.empty() && !options.devicesFile.empty())
         return usageError("--device and --devices cannot be combined");
     if (options.prefsPath.empty()) options.prefsPath = defaultPrefsPath();
     if (options.printDriverBlock) return printDriverBlock(options);
 
     ArrayRef devices = Array::create();
-    for (const auto& spec : options.deviceSpecs) {
+    for (const auto& fields : options.deviceFields) {
         std::string error;
-        DictRef device = parseDeviceSpec(spec, &error);
-        if (!device) return usageError("--device " + spec + ": " + error);
+        DictRef device = parseDeviceFields(fields, &error);
+        if (!device) return usageError("--device " + fields + ": " + error);
         devices->append(Value(device));
     }
 
