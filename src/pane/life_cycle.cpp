@@ -16,20 +16,43 @@ QuillonMousePane* gSharedPane = nullptr;
 
 // The key paths the change handler watches, in the order it registers them.
 constexpr const char* kWatchedKeyPaths[] = {
-    "ui.selectedDevice", "ui.tabID",        "ui.settingsUID",      "ui.actionIndex",
-    "action.command",    "action.keyCode",  "action.modifiers",    "action.app",
-    "action.direction",  "action.xyOptions", "ui.modControl",      "ui.modOption",
-    "ui.modCmd",         "ui.modShift",     "ui.modCaps",          "ui.xyDoubleX",
-    "ui.xyDoubleY",      "ui.xyInvertX",    "ui.xyInvertY",        "ui.xySwapXY",
-    "ui.xyDisableX",     "ui.xyDisableY",   "options.speedEnabled", "options.speed",
-    "options.accEnabled", "options.acceleration", "options.doubleX", "options.doubleY",
-    "options.invertX",   "options.invertY", "options.swapXY",
+    "ui.selectedDevice",
+    "ui.tabID",
+    "ui.settingsUID",
+    "ui.actionIndex",
+    "action.command",
+    "action.keyCode",
+    "action.modifiers",
+    "action.app",
+    "action.direction",
+    "action.xyOptions",
+    "ui.modControl",
+    "ui.modOption",
+    "ui.modCmd",
+    "ui.modShift",
+    "ui.modCaps",
+    "ui.xyDoubleX",
+    "ui.xyDoubleY",
+    "ui.xyInvertX",
+    "ui.xyInvertY",
+    "ui.xySwapXY",
+    "ui.xyDisableX",
+    "ui.xyDisableY",
+    "options.speedEnabled",
+    "options.speed",
+    "options.accEnabled",
+    "options.acceleration",
+    "options.doubleX",
+    "options.doubleY",
+    "options.invertX",
+    "options.invertY",
+    "options.swapXY",
 };
 static_assert(std::size(kWatchedKeyPaths) == 31);
 
 void replaceAll(std::string& text, std::string_view what, std::string_view with) {
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
-    text.replace(at, what.size(), with);
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
 }
 
 }  // namespace
@@ -41,121 +64,127 @@ QuillonMousePane::QuillonMousePane(PaneHost& host, PaneServices services)
       alive_(std::make_shared<QuillonMousePane*>(this)) {}
 
 QuillonMousePane::~QuillonMousePane() {
-  *alive_ = nullptr;
-  if (devicesObserver_) services_.notificationCenter.removeObserver(devicesObserver_);
-  if (windowObserverActive_) host().removeWindowKeyObservers(windowObserver_);
-  if (fDeviceCheckTimer) fDeviceCheckTimer->invalidate();
-  if (iboOptionsListControls) {
-    iboOptionsListControls->setDataSource(nullptr);
-    iboOptionsListControls->setDelegate(nullptr);
-  }
-  if (gSharedPane == this) gSharedPane = nullptr;
+    *alive_ = nullptr;
+    if (devicesObserver_) services_.notificationCenter.removeObserver(devicesObserver_);
+    if (windowObserverActive_) host().removeWindowKeyObservers(windowObserver_);
+    if (fDeviceCheckTimer) fDeviceCheckTimer->invalidate();
+    if (iboOptionsListControls) {
+        iboOptionsListControls->setDataSource(nullptr);
+        iboOptionsListControls->setDelegate(nullptr);
+    }
+    if (gSharedPane == this) gSharedPane = nullptr;
 }
 
-QuillonMousePane* QuillonMousePane::sharedPane() { return gSharedPane; }
+QuillonMousePane* QuillonMousePane::sharedPane() {
+    return gSharedPane;
+}
 
 std::function<void()> QuillonMousePane::whileAlive(void (QuillonMousePane::*method)()) {
-  std::weak_ptr<QuillonMousePane*> weak = alive_;
-  return [weak, method] {
-    auto pane = weak.lock();
-    if (pane && *pane) ((*pane)->*method)();
-  };
+    std::weak_ptr<QuillonMousePane*> weak = alive_;
+    return [weak, method] {
+        auto pane = weak.lock();
+        if (pane && *pane) ((*pane)->*method)();
+    };
 }
 
 std::string QuillonMousePane::localized(const std::string& text) const {
-  return fPrefPaneBundle ? fPrefPaneBundle->localizedString(text, "Localizable") : text;
+    return fPrefPaneBundle ? fPrefPaneBundle->localizedString(text, "Localizable") : text;
 }
 
 void QuillonMousePane::setUiValue(const std::string& key, Value value) {
-  if (DictRef dict = ui()) dict->set(key, std::move(value));
+    if (DictRef dict = ui()) dict->set(key, std::move(value));
 }
 
 void QuillonMousePane::mainViewDidLoad() {
-  gSharedPane = this;
-  fPrefPaneBundle = bundle();
-  setUi(Dictionary::create());
+    gSharedPane = this;
+    fPrefPaneBundle = bundle();
+    setUi(Dictionary::create());
 
-  if (auto path = fPrefPaneBundle->pathForResource("QuillonMouseDevices", "plist"))
-    fDeviceInfoTable = mutableDictionaryWithContentsOfFile(path->string());
-  fDeviceInfo = fDeviceInfoTable ? fDeviceInfoTable->dictionary("0000") : nullptr;
+    if (auto path = fPrefPaneBundle->pathForResource("QuillonMouseDevices", "plist"))
+        fDeviceInfoTable = mutableDictionaryWithContentsOfFile(path->string());
+    fDeviceInfo = fDeviceInfoTable ? fDeviceInfoTable->dictionary("0000") : nullptr;
 
-  initKeystrokeNames(fPrefPaneBundle, "Localizable", services_.keyboardLayouts);
+    initKeystrokeNames(fPrefPaneBundle, "Localizable", services_.keyboardLayouts);
 
-  launchHelperApplication(services_.workspace, services_.loginItems,
-                          fPrefPaneBundle->root().string());
+    launchHelperApplication(services_.workspace, services_.loginItems,
+                            fPrefPaneBundle->root().string());
 
-  for (Button* button : {iboInfoButtonManual, iboInfoButtonURL}) {
-    if (!button) continue;
-    button->setAttributedTitle(newHyperlink(button->title(), false));
-    button->setAttributedAlternateTitle(newHyperlink(button->title(), true));
-  }
-
-  if (services_.macroEditorFactory) {
-    fMacroViewController = services_.macroEditorFactory("QUMacroView", *fPrefPaneBundle);
-    if (fMacroViewController) {
-      Rect frame = iboOptionsViewMacroFrame ? iboOptionsViewMacroFrame->frame() : Rect{};
-      fMacroViewController->view().setFrame(Rect{0, 0, frame.width, frame.height});
-      if (iboOptionsViewMacroFrame) iboOptionsViewMacroFrame->addSubview(fMacroViewController->view());
+    for (Button* button : {iboInfoButtonManual, iboInfoButtonURL}) {
+        if (!button) continue;
+        button->setAttributedTitle(newHyperlink(button->title(), false));
+        button->setAttributedAlternateTitle(newHyperlink(button->title(), true));
     }
-  }
 
-  readPrefsFromFile();
+    if (services_.macroEditorFactory) {
+        fMacroViewController = services_.macroEditorFactory("QUMacroView", *fPrefPaneBundle);
+        if (fMacroViewController) {
+            Rect frame = iboOptionsViewMacroFrame ? iboOptionsViewMacroFrame->frame() : Rect{};
+            fMacroViewController->view().setFrame(Rect{0, 0, frame.width, frame.height});
+            if (iboOptionsViewMacroFrame)
+                iboOptionsViewMacroFrame->addSubview(fMacroViewController->view());
+        }
+    }
 
-  for (const char* keyPath : kWatchedKeyPaths)
-    properties_.addObserver(keyPath, [this](const std::string& path, const Value& value) {
-      observeValueForKeyPath(path, value);
-    });
+    readPrefsFromFile();
 
-  if (iboOptionsListControls) {
-    iboOptionsListControls->setDataSource(this);
-    iboOptionsListControls->setDelegate(this);
-  }
+    for (const char* keyPath : kWatchedKeyPaths)
+        properties_.addObserver(keyPath, [this](const std::string& path, const Value& value) {
+            observeValueForKeyPath(path, value);
+        });
 
-  std::string version = fPrefPaneBundle->objectForInfoDictionaryKey("CFBundleShortVersionString").asString() +
-                        " (" + fPrefPaneBundle->objectForInfoDictionaryKey("CFBundleVersion").asString() + ")";
-  std::string versionText = localized("Version #");
-  replaceAll(versionText, "#", version);
-  setUiValue("driverVersion", versionText);
-  setUiValue("secretButtonHidden", true);
-  setUiValue("tabID", std::string("options"));
-  setUiValue("hideDeviceMenu", true);
-  switchToDevice(state() ? state()->dictionary("device") : nullptr);
-  setUiValue("actionIndex", Integer(-1));
+    if (iboOptionsListControls) {
+        iboOptionsListControls->setDataSource(this);
+        iboOptionsListControls->setDelegate(this);
+    }
 
-  std::weak_ptr<QuillonMousePane*> weak = alive_;
-  devicesObserver_ = services_.notificationCenter.addObserver(
-      std::string(kDevicesNotificationName),
-      [weak](const std::string& name, const std::string& object) {
-        auto pane = weak.lock();
-        if (pane && *pane) (*pane)->handleDistributedNotification(name, object);
-      });
-  getDevicesFromHelper();
-  services_.runLoop.performAfterDelay(0.5, whileAlive(&QuillonMousePane::updateDextState));
+    std::string version =
+        fPrefPaneBundle->objectForInfoDictionaryKey("CFBundleShortVersionString").asString() +
+        " (" + fPrefPaneBundle->objectForInfoDictionaryKey("CFBundleVersion").asString() + ")";
+    std::string versionText = localized("Version #");
+    replaceAll(versionText, "#", version);
+    setUiValue("driverVersion", versionText);
+    setUiValue("secretButtonHidden", true);
+    setUiValue("tabID", std::string("options"));
+    setUiValue("hideDeviceMenu", true);
+    switchToDevice(state() ? state()->dictionary("device") : nullptr);
+    setUiValue("actionIndex", Integer(-1));
+
+    std::weak_ptr<QuillonMousePane*> weak = alive_;
+    devicesObserver_ = services_.notificationCenter.addObserver(
+        std::string(kDevicesNotificationName),
+        [weak](const std::string& name, const std::string& object) {
+            auto pane = weak.lock();
+            if (pane && *pane) (*pane)->handleDistributedNotification(name, object);
+        });
+    getDevicesFromHelper();
+    services_.runLoop.performAfterDelay(0.5, whileAlive(&QuillonMousePane::updateDextState));
 }
 
 void QuillonMousePane::didSelect() {
-  services_.keyEventHook.exchangeKeyEventMethods();
-  // A second show without a hide in between must not leave the first timer polling too.
-  if (fDeviceCheckTimer) fDeviceCheckTimer->invalidate();
-  fDeviceCheckTimer = services_.runLoop.scheduleRepeatingTimer(
-      1.0, whileAlive(&QuillonMousePane::checkConnectedDevicesTimer));
-  if (windowObserverActive_) host().removeWindowKeyObservers(windowObserver_);
-  windowObserver_ = host().addWindowKeyObservers(
-      whileAlive(&QuillonMousePane::sysPrefWindowDidBecomeKey),
-      whileAlive(&QuillonMousePane::sysPrefWindowDidResignKey));
-  windowObserverActive_ = true;
+    services_.keyEventHook.exchangeKeyEventMethods();
+    // A second show without a hide in between must not leave the first timer polling too.
+    if (fDeviceCheckTimer) fDeviceCheckTimer->invalidate();
+    fDeviceCheckTimer = services_.runLoop.scheduleRepeatingTimer(
+        1.0, whileAlive(&QuillonMousePane::checkConnectedDevicesTimer));
+    if (windowObserverActive_) host().removeWindowKeyObservers(windowObserver_);
+    windowObserver_ =
+        host().addWindowKeyObservers(whileAlive(&QuillonMousePane::sysPrefWindowDidBecomeKey),
+                                     whileAlive(&QuillonMousePane::sysPrefWindowDidResignKey));
+    windowObserverActive_ = true;
 }
 
 void QuillonMousePane::willUnselect() {
-  if (windowObserverActive_) host().removeWindowKeyObservers(windowObserver_);
-  windowObserverActive_ = false;
-  if (fDeviceCheckTimer) fDeviceCheckTimer->invalidate();
-  services_.keyEventHook.exchangeKeyEventMethods();
-  savePrefsToFile();
+    if (windowObserverActive_) host().removeWindowKeyObservers(windowObserver_);
+    windowObserverActive_ = false;
+    if (fDeviceCheckTimer) fDeviceCheckTimer->invalidate();
+    services_.keyEventHook.exchangeKeyEventMethods();
+    savePrefsToFile();
 }
 
 void QuillonMousePane::sysPrefWindowDidBecomeKey() {}
 
-void QuillonMousePane::sysPrefWindowDidResignKey() { savePrefsToFile(); }
+void QuillonMousePane::sysPrefWindowDidResignKey() {
+    savePrefsToFile();
+}
 
 }  // namespace quillon

@@ -5,78 +5,85 @@
 
 namespace quillon {
 
-int QuillonMousePane::modalDialog(Panel& panel) { return host().runModal(panel); }
+int QuillonMousePane::modalDialog(Panel& panel) {
+    return host().runModal(panel);
+}
 
-void QuillonMousePane::ibaModalButtonPressed(const Button& sender) { host().stopModal(sender.tag()); }
+void QuillonMousePane::ibaModalButtonPressed(const Button& sender) {
+    host().stopModal(sender.tag());
+}
 
-int QuillonMousePane::modalMessage(const std::string& message, const std::vector<std::string>& params,
+int QuillonMousePane::modalMessage(const std::string& message,
+                                   const std::vector<std::string>& params,
                                    const std::optional<std::string>& check, bool checkState,
                                    const std::optional<std::string>& ok,
                                    const std::optional<std::string>& cancel,
                                    const std::optional<std::string>& other) {
-  auto localize = [this](const std::optional<std::string>& text) -> std::optional<std::string> {
-    if (!text || text->empty()) return text;
-    return localized(*text);
-  };
-  std::string text = message.empty() ? message : localized(message);
-  for (std::size_t i = 0; i < params.size(); ++i) {
-    std::string placeholder = "[" + std::to_string(i) + "]";
-    for (auto at = text.find(placeholder); at != std::string::npos;
-         at = text.find(placeholder, at + params[i].size()))
-      text.replace(at, placeholder.size(), params[i]);
-  }
-  std::optional<std::string> checkTitle = localize(check), okTitle = localize(ok),
-                             cancelTitle = localize(cancel), otherTitle = localize(other);
+    auto localize = [this](const std::optional<std::string>& text) -> std::optional<std::string> {
+        if (!text || text->empty()) return text;
+        return localized(*text);
+    };
+    std::string text = message.empty() ? message : localized(message);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        std::string placeholder = "[" + std::to_string(i) + "]";
+        for (auto at = text.find(placeholder); at != std::string::npos;
+             at = text.find(placeholder, at + params[i].size()))
+            text.replace(at, placeholder.size(), params[i]);
+    }
+    std::optional<std::string> checkTitle = localize(check), okTitle = localize(ok),
+                               cancelTitle = localize(cancel), otherTitle = localize(other);
 
-  setUiValue("modalMessage", text);
-  setUiValue("modalCheck", checkTitle ? Value(*checkTitle) : Value());
-  setUiValue("modalCheckState", checkState);
-  setUiValue("modalOther", otherTitle ? Value(*otherTitle) : Value());
-  setUiValue("modalCancel", !cancelTitle ? Value() : Value(cancelTitle->empty() ? "Cancel" : *cancelTitle));
-  setUiValue("modalOK", okTitle && !okTitle->empty() ? *okTitle : std::string("OK"));
-  // Without its panel no question can be asked; answering Cancel changes nothing.
-  return iboModalPanel ? modalDialog(*iboModalPanel) : kModalCancel;
+    setUiValue("modalMessage", text);
+    setUiValue("modalCheck", checkTitle ? Value(*checkTitle) : Value());
+    setUiValue("modalCheckState", checkState);
+    setUiValue("modalOther", otherTitle ? Value(*otherTitle) : Value());
+    setUiValue("modalCancel",
+               !cancelTitle ? Value() : Value(cancelTitle->empty() ? "Cancel" : *cancelTitle));
+    setUiValue("modalOK", okTitle && !okTitle->empty() ? *okTitle : std::string("OK"));
+    // Without its panel no question can be asked; answering Cancel changes nothing.
+    return iboModalPanel ? modalDialog(*iboModalPanel) : kModalCancel;
 }
 
 void QuillonMousePane::verifyMouseClick() {
-  if (!fSettingsTable) return;
-  static constexpr int kExaminedSlots[] = {0,  1,  2,  3,  4,  5,  6,  7,  16, 17,
-                                           18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
-  bool changed = false;
-  for (const auto& [uid, value] : *fSettingsTable) {
-    DictRef record = value.dictionary();
-    if (!record) continue;
-    DictRef device = record->dictionary("device");
-    if (device && device->get("type").ifString() && device->string("type") == "kbd") continue;
-    DictRef actions = record->dictionary("actions");
-    bool hasMainClick = false;
-    if (actions)
-      for (int slot : kExaminedSlots) {
-        DictRef candidate = actions->dictionary(actionKey(slot));
-        if (candidate && candidate->integer("command") == kCommandClick && candidate->integer("button") == 0) {
-          hasMainClick = true;
-          break;
+    if (!fSettingsTable) return;
+    static constexpr int kExaminedSlots[] = {0,  1,  2,  3,  4,  5,  6,  7,  16, 17,
+                                             18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
+    bool changed = false;
+    for (const auto& [uid, value] : *fSettingsTable) {
+        DictRef record = value.dictionary();
+        if (!record) continue;
+        DictRef device = record->dictionary("device");
+        if (device && device->get("type").ifString() && device->string("type") == "kbd") continue;
+        DictRef actions = record->dictionary("actions");
+        bool hasMainClick = false;
+        if (actions)
+            for (int slot : kExaminedSlots) {
+                DictRef candidate = actions->dictionary(actionKey(slot));
+                if (candidate && candidate->integer("command") == kCommandClick &&
+                    candidate->integer("button") == 0) {
+                    hasMainClick = true;
+                    break;
+                }
+            }
+        if (hasMainClick) continue;
+        if (!actions) {
+            actions = Dictionary::create();
+            record->set("actions", actions);
         }
-      }
-    if (hasMainClick) continue;
-    if (!actions) {
-      actions = Dictionary::create();
-      record->set("actions", actions);
+        DictRef first = actions->dictionary("00");
+        if (first) {
+            first->clear();
+        } else {
+            first = Dictionary::create();
+            actions->set("00", first);
+        }
+        first->set("command", Integer(kCommandClick));
+        first->set("button", Integer(0));
+        changed = true;
     }
-    DictRef first = actions->dictionary("00");
-    if (first) {
-      first->clear();
-    } else {
-      first = Dictionary::create();
-      actions->set("00", first);
-    }
-    first->set("command", Integer(kCommandClick));
-    first->set("button", Integer(0));
-    changed = true;
-  }
-  if (changed)
-    modalMessage("Main button reassigned to Mouse Click", {}, std::nullopt, false, std::string(),
-                 std::nullopt, std::nullopt);
+    if (changed)
+        modalMessage("Main button reassigned to Mouse Click", {}, std::nullopt, false,
+                     std::string(), std::nullopt, std::nullopt);
 }
 
 }  // namespace quillon

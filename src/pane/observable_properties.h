@@ -14,52 +14,52 @@ namespace quillon {
 
 class ObservableProperties {
 public:
-  using Observer = std::function<void(const std::string& keyPath, const Value& newValue)>;
-  using ObserverId = std::uint64_t;
+    using Observer = std::function<void(const std::string& keyPath, const Value& newValue)>;
+    using ObserverId = std::uint64_t;
 
-  explicit ObservableProperties(std::vector<std::string> propertyNames);
-  ~ObservableProperties();
-  ObservableProperties(const ObservableProperties&) = delete;
-  ObservableProperties& operator=(const ObservableProperties&) = delete;
+    explicit ObservableProperties(std::vector<std::string> propertyNames);
+    ~ObservableProperties();
+    ObservableProperties(const ObservableProperties&) = delete;
+    ObservableProperties& operator=(const ObservableProperties&) = delete;
 
-  // The dictionary property holds, or nullptr (also for an unknown property).
-  DictRef get(std::string_view property) const;
-  // Makes property hold dict and reports every observed path under it, in the order the
-  // observations were added, with the new dictionary's value (absent when dict is nullptr).
-  void set(std::string_view property, DictRef dict);
+    // The dictionary property holds, or nullptr (also for an unknown property).
+    DictRef get(std::string_view property) const;
+    // Makes property hold dict and reports every observed path under it, in the order the
+    // observations were added, with the new dictionary's value (absent when dict is nullptr).
+    void set(std::string_view property, DictRef dict);
 
-  // Observes keyPath "property.key"; reports run synchronously, also for unchanged values.
-  // Returns 0 for a path that names no property.
-  ObserverId addObserver(std::string_view keyPath, Observer observer);
-  void removeObserver(ObserverId id);
+    // Observes keyPath "property.key"; reports run synchronously, also for unchanged values.
+    // Returns 0 for a path that names no property.
+    ObserverId addObserver(std::string_view keyPath, Observer observer);
+    void removeObserver(ObserverId id);
 
-  // The value at "property.key", absent when the property holds no dictionary.
-  Value valueForKeyPath(std::string_view keyPath) const;
-  // Stores value at "property.key" (absent removes); false when the property holds no dictionary.
-  bool setValueForKeyPath(std::string_view keyPath, const Value& value);
+    // The value at "property.key", absent when the property holds no dictionary.
+    Value valueForKeyPath(std::string_view keyPath) const;
+    // Stores value at "property.key" (absent removes); false when the property holds no dictionary.
+    bool setValueForKeyPath(std::string_view keyPath, const Value& value);
 
 private:
-  struct Observation {
-    ObserverId id;
-    std::string key;
-    std::string keyPath;
-    Observer observer;
-  };
-  struct Property {
-    std::string name;
-    DictRef dict;
-    Dictionary::ListenerId listener = 0;
-    std::vector<Observation> observations;
-  };
+    struct Observation {
+        ObserverId id;
+        std::string key;
+        std::string keyPath;
+        Observer observer;
+    };
+    struct Property {
+        std::string name;
+        DictRef dict;
+        Dictionary::ListenerId listener = 0;
+        std::vector<Observation> observations;
+    };
 
-  Property* find(std::string_view name);
-  const Property* find(std::string_view name) const;
-  void attach(Property& property);
-  void detach(Property& property);
-  void report(const std::string& property, const std::string& key, const Value& newValue);
+    Property* find(std::string_view name);
+    const Property* find(std::string_view name) const;
+    void attach(Property& property);
+    void detach(Property& property);
+    void report(const std::string& property, const std::string& key, const Value& newValue);
 
-  std::vector<Property> properties_;
-  ObserverId nextId_ = 1;
+    std::vector<Property> properties_;
+    ObserverId nextId_ = 1;
 };
 
 // Splits "property.key" at its first dot; false when there is no dot.

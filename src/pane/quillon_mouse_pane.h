@@ -24,148 +24,149 @@ namespace quillon {
 
 // The platform services the pane reaches, chosen once by whoever creates it.
 struct PaneServices {
-  RunLoop& runLoop;
-  DistributedNotificationCenter& notificationCenter;
-  Workspace& workspace;
-  LoginItems& loginItems;
-  KeyboardLayouts& keyboardLayouts;
-  KeyEventHook& keyEventHook;
-  MacroEditorFactory macroEditorFactory;
-  std::string homeDirectory;  // where Library/Preferences lies
+    RunLoop& runLoop;
+    DistributedNotificationCenter& notificationCenter;
+    Workspace& workspace;
+    LoginItems& loginItems;
+    KeyboardLayouts& keyboardLayouts;
+    KeyEventHook& keyEventHook;
+    MacroEditorFactory macroEditorFactory;
+    std::string homeDirectory;  // where Library/Preferences lies
 };
 
 class QuillonMousePane : public PreferencePane,
                          public OutlineViewDataSource,
                          public OutlineViewDelegate {
 public:
-  // The codes the pane's panels end with.
-  static constexpr int kModalCancel = 0;
-  static constexpr int kModalOK = 1;
-  static constexpr int kModalOther = 2;
+    // The codes the pane's panels end with.
+    static constexpr int kModalCancel = 0;
+    static constexpr int kModalOK = 1;
+    static constexpr int kModalOther = 2;
 
-  QuillonMousePane(PaneHost& host, PaneServices services);
-  ~QuillonMousePane() override;
+    QuillonMousePane(PaneHost& host, PaneServices services);
+    ~QuillonMousePane() override;
 
-  // The pane that loaded last; the keystroke capture reaches the pane through it.
-  static QuillonMousePane* sharedPane();
+    // The pane that loaded last; the keystroke capture reaches the pane through it.
+    static QuillonMousePane* sharedPane();
 
-  // Life cycle.
-  void mainViewDidLoad() override;
-  void didSelect() override;
-  void willUnselect() override;
-  void sysPrefWindowDidBecomeKey();
-  void sysPrefWindowDidResignKey();
+    // Life cycle.
+    void mainViewDidLoad() override;
+    void didSelect() override;
+    void willUnselect() override;
+    void sysPrefWindowDidBecomeKey();
+    void sysPrefWindowDidResignKey();
 
-  // The five state dictionaries. settings, action, options and state are the records inside
-  // fPrefs themselves, so an edit through them is an edit of the preferences.
-  DictRef ui() const { return properties_.get("ui"); }
-  DictRef settings() const { return properties_.get("settings"); }
-  DictRef action() const { return properties_.get("action"); }
-  DictRef options() const { return properties_.get("options"); }
-  DictRef state() const { return properties_.get("state"); }
-  void setUi(DictRef value) { properties_.set("ui", std::move(value)); }
-  void setSettings(DictRef value) { properties_.set("settings", std::move(value)); }
-  void setAction(DictRef value) { properties_.set("action", std::move(value)); }
-  void setOptions(DictRef value) { properties_.set("options", std::move(value)); }
-  void setState(DictRef value) { properties_.set("state", std::move(value)); }
-  // Observation of "property.key" paths, for the change handler and the window's bindings.
-  ObservableProperties& properties() { return properties_; }
+    // The five state dictionaries. settings, action, options and state are the records inside
+    // fPrefs themselves, so an edit through them is an edit of the preferences.
+    DictRef ui() const { return properties_.get("ui"); }
+    DictRef settings() const { return properties_.get("settings"); }
+    DictRef action() const { return properties_.get("action"); }
+    DictRef options() const { return properties_.get("options"); }
+    DictRef state() const { return properties_.get("state"); }
+    void setUi(DictRef value) { properties_.set("ui", std::move(value)); }
+    void setSettings(DictRef value) { properties_.set("settings", std::move(value)); }
+    void setAction(DictRef value) { properties_.set("action", std::move(value)); }
+    void setOptions(DictRef value) { properties_.set("options", std::move(value)); }
+    void setState(DictRef value) { properties_.set("state", std::move(value)); }
+    // Observation of "property.key" paths, for the change handler and the window's bindings.
+    ObservableProperties& properties() { return properties_; }
 
-  // The preferences file.
-  bool readPrefsFromFile();
-  void savePrefsToFile();
-  std::string prefsPath() const;
+    // The preferences file.
+    bool readPrefsFromFile();
+    void savePrefsToFile();
+    std::string prefsPath() const;
 
-  // The helper link.
-  void sendDistributedNotification(const DictRef& payload, const std::string& name);
-  std::uint16_t requestDriverPrefsUpdate();
-  std::uint16_t getDevicesFromHelper();
-  std::uint16_t enableDriverMode(bool state);
-  void checkConnectedDevicesTimer();
-  void handleDistributedNotification(const std::string& name, const std::string& object);
-  void updateDextState();
+    // The helper link.
+    void sendDistributedNotification(const DictRef& payload, const std::string& name);
+    std::uint16_t requestDriverPrefsUpdate();
+    std::uint16_t getDevicesFromHelper();
+    std::uint16_t enableDriverMode(bool state);
+    void checkConnectedDevicesTimer();
+    void handleDistributedNotification(const std::string& name, const std::string& object);
+    void updateDextState();
 
-  // Devices.
-  void updateConnectedDevices(ArrayRef devices);
-  void switchToDevice(DictRef device);
-  static std::string deviceTypeForProductID(std::uint16_t productID);
-  void replacePlaceholderName(const std::optional<std::string>& name, TextField& field);
+    // Devices.
+    void updateConnectedDevices(ArrayRef devices);
+    void switchToDevice(DictRef device);
+    static std::string deviceTypeForProductID(std::uint16_t productID);
+    void replacePlaceholderName(const std::optional<std::string>& name, TextField& field);
 
-  // Current settings.
-  void updateTargetMenu();
-  void getCurSettingsFromArray();
+    // Current settings.
+    void updateTargetMenu();
+    void getCurSettingsFromArray();
 
-  // The single change handler of every observed key path.
-  void observeValueForKeyPath(const std::string& keyPath, const Value& newValue);
+    // The single change handler of every observed key path.
+    void observeValueForKeyPath(const std::string& keyPath, const Value& newValue);
 
-  // Panels and messages.
-  int modalDialog(Panel& panel);
-  void ibaModalButtonPressed(const Button& sender);
-  int modalMessage(const std::string& message, const std::vector<std::string>& params,
-                   const std::optional<std::string>& check, bool state,
-                   const std::optional<std::string>& ok, const std::optional<std::string>& cancel,
-                   const std::optional<std::string>& other);
-  void verifyMouseClick();
+    // Panels and messages.
+    int modalDialog(Panel& panel);
+    void ibaModalButtonPressed(const Button& sender);
+    int modalMessage(const std::string& message, const std::vector<std::string>& params,
+                     const std::optional<std::string>& check, bool state,
+                     const std::optional<std::string>& ok, const std::optional<std::string>& cancel,
+                     const std::optional<std::string>& other);
+    void verifyMouseClick();
 
-  // The controls list: one row per assignable control of the current device.
-  int outlineViewNumberOfChildrenOfItem(OutlineView& view, const Value& item) override;
-  bool outlineViewIsItemExpandable(OutlineView& view, const Value& item) override;
-  Value outlineViewChildOfItem(OutlineView& view, int index, const Value& item) override;
-  Value outlineViewObjectValue(OutlineView& view, const std::string& column,
-                               const Value& item) override;
-  bool outlineViewShouldEditTableColumn(OutlineView& view, const std::string& column,
-                                        const Value& item) override;
-  void outlineViewSelectionDidChange(OutlineView& view) override;
+    // The controls list: one row per assignable control of the current device.
+    int outlineViewNumberOfChildrenOfItem(OutlineView& view, const Value& item) override;
+    bool outlineViewIsItemExpandable(OutlineView& view, const Value& item) override;
+    Value outlineViewChildOfItem(OutlineView& view, int index, const Value& item) override;
+    Value outlineViewObjectValue(OutlineView& view, const std::string& column,
+                                 const Value& item) override;
+    bool outlineViewShouldEditTableColumn(OutlineView& view, const std::string& column,
+                                          const Value& item) override;
+    void outlineViewSelectionDidChange(OutlineView& view) override;
 
-  // Outlets, connected by the window before mainViewDidLoad; any may be missing.
-  TabView* iboPaneTabs = nullptr;
-  TabView* iboMainTabs = nullptr;
-  PopUpButton* iboOptionsMenuTarget = nullptr;
-  PopUpButton* iboOptionsMenuDevices = nullptr;
-  OutlineView* iboOptionsListControls = nullptr;
-  TextField* iboOptionsFieldKeystroke = nullptr;
-  View* iboOptionsViewMacroFrame = nullptr;
-  Button* iboInfoButtonManual = nullptr;
-  Button* iboInfoButtonURL = nullptr;
-  Panel* iboModalPanel = nullptr;
-  Panel* iboNewSettingsPanel = nullptr;
-  Panel* iboRenamePanel = nullptr;
-  TextField* iboRenameTextName = nullptr;
-  TextField* iboRenameFieldName = nullptr;
-  Panel* iboSpeedOptionsPanel = nullptr;
-  IndicatorView* iboPathView = nullptr;
+    // Outlets, connected by the window before mainViewDidLoad; any may be missing.
+    TabView* iboPaneTabs = nullptr;
+    TabView* iboMainTabs = nullptr;
+    PopUpButton* iboOptionsMenuTarget = nullptr;
+    PopUpButton* iboOptionsMenuDevices = nullptr;
+    OutlineView* iboOptionsListControls = nullptr;
+    TextField* iboOptionsFieldKeystroke = nullptr;
+    View* iboOptionsViewMacroFrame = nullptr;
+    Button* iboInfoButtonManual = nullptr;
+    Button* iboInfoButtonURL = nullptr;
+    Panel* iboModalPanel = nullptr;
+    Panel* iboNewSettingsPanel = nullptr;
+    Panel* iboRenamePanel = nullptr;
+    TextField* iboRenameTextName = nullptr;
+    TextField* iboRenameFieldName = nullptr;
+    Panel* iboSpeedOptionsPanel = nullptr;
+    IndicatorView* iboPathView = nullptr;
 
-  // Fields, readable by the window and by tests.
-  std::shared_ptr<const Bundle> fPrefPaneBundle;
-  DictRef fDeviceInfoTable;
-  DictRef fDeviceInfo;
-  std::shared_ptr<RunLoopTimer> fDeviceCheckTimer;
-  ArrayRef fConnectedDevices;
-  DictRef fPrefs;
-  DictRef fSettingsTable;
-  bool fDontObserve = false;
-  bool fSelfChangingOptions = false;
-  std::unique_ptr<MacroEditor> fMacroViewController;
+    // Fields, readable by the window and by tests.
+    std::shared_ptr<const Bundle> fPrefPaneBundle;
+    DictRef fDeviceInfoTable;
+    DictRef fDeviceInfo;
+    std::shared_ptr<RunLoopTimer> fDeviceCheckTimer;
+    ArrayRef fConnectedDevices;
+    DictRef fPrefs;
+    DictRef fSettingsTable;
+    bool fDontObserve = false;
+    bool fSelfChangingOptions = false;
+    std::unique_ptr<MacroEditor> fMacroViewController;
 
 private:
-  // A call of method that does nothing once the pane is gone, for the run loop and observers.
-  std::function<void()> whileAlive(void (QuillonMousePane::*method)());
-  void setUiValue(const std::string& key, Value value);
-  std::string localized(const std::string& text) const;
-  void copyBitsToCheckBoxes(std::string_view bitsKey);
-  void copyCheckBoxToBits(std::string_view checkBoxKey, std::string_view bitsKey,
-                          const Value& newValue);
-  void showApplicationPath();
+    // A call of method that does nothing once the pane is gone, for the run loop and observers.
+    std::function<void()> whileAlive(void (QuillonMousePane::*method)());
+    void setUiValue(const std::string& key, Value value);
+    std::string localized(const std::string& text) const;
+    void copyBitsToCheckBoxes(std::string_view bitsKey);
+    void copyCheckBoxToBits(std::string_view checkBoxKey, std::string_view bitsKey,
+                            const Value& newValue);
+    void showApplicationPath();
 
-  PaneServices services_;
-  // The settings UIDs of the target menu, in menu order; kept also when the menu outlet is missing.
-  std::vector<std::string> targetKeys_;
-  ObservableProperties properties_;
-  DistributedNotificationCenter::ObserverId devicesObserver_ = 0;
-  PaneHost::ObserverId windowObserver_ = 0;
-  bool windowObserverActive_ = false;
-  // Lets a call scheduled on the run loop find out that the pane is gone.
-  std::shared_ptr<QuillonMousePane*> alive_;
+    PaneServices services_;
+    // The settings UIDs of the target menu, in menu order; kept also when the menu outlet is
+    // missing.
+    std::vector<std::string> targetKeys_;
+    ObservableProperties properties_;
+    DistributedNotificationCenter::ObserverId devicesObserver_ = 0;
+    PaneHost::ObserverId windowObserver_ = 0;
+    bool windowObserverActive_ = false;
+    // Lets a call scheduled on the run loop find out that the pane is gone.
+    std::shared_ptr<QuillonMousePane*> alive_;
 };
 
 }  // namespace quillon

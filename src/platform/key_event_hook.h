@@ -5,9 +5,9 @@ namespace quillon {
 
 class KeyEventHook {
 public:
-  virtual ~KeyEventHook() = default;
-  // Turns the routing on when it is off and off when it is on; two calls restore the start.
-  virtual void exchangeKeyEventMethods() = 0;
+    virtual ~KeyEventHook() = default;
+    // Turns the routing on when it is off and off when it is on; two calls restore the start.
+    virtual void exchangeKeyEventMethods() = 0;
 };
 
 }  // namespace quillon

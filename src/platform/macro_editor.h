@@ -13,15 +13,15 @@ namespace quillon {
 
 class MacroEditor {
 public:
-  virtual ~MacroEditor() = default;
-  // The editor's view, to be placed in the pane's macro frame.
-  virtual View& view() = 0;
-  // Edits the macro of action from now on; nullptr shows nothing.
-  virtual void setMacroAction(DictRef action) = 0;
+    virtual ~MacroEditor() = default;
+    // The editor's view, to be placed in the pane's macro frame.
+    virtual View& view() = 0;
+    // Edits the macro of action from now on; nullptr shows nothing.
+    virtual void setMacroAction(DictRef action) = 0;
 };
 
 // Builds the macro editor from the named layout in the pane's bundle.
-using MacroEditorFactory =
-    std::function<std::unique_ptr<MacroEditor>(const std::string& layoutName, const Bundle& bundle)>;
+using MacroEditorFactory = std::function<std::unique_ptr<MacroEditor>(const std::string& layoutName,
+                                                                      const Bundle& bundle)>;
 
 }  // namespace quillon

@@ -23,89 +23,100 @@ using testing::runEventsUntil;
 
 class PaneEndToEnd : public ::testing::Test {
 protected:
-  void SetUp() override {
-    testing::ensureQtApplication();
-    ASSERT_TRUE(bus.isConnected()) << "run under dbus-run-session";
-    std::filesystem::copy(testing::sourceDir() / "resources", bundle,
-                          std::filesystem::copy_options::recursive);
-  }
-  bool logHas(const std::string& text) const { return readAll(log).find(text) != std::string::npos; }
+    void SetUp() override {
+        testing::ensureQtApplication();
+        ASSERT_TRUE(bus.isConnected()) << "run under dbus-run-session";
+        std::filesystem::copy(testing::sourceDir() / "resources", bundle,
+                              std::filesystem::copy_options::recursive);
+    }
+    bool logHas(const std::string& text) const {
+        return readAll(log).find(text) != std::string::npos;
+    }
 
-  testing::TempDir dir;
-  std::filesystem::path bundle = dir.path() / "QuillonMouse.prefPane";
-  std::string home = dir.file("home");
-  std::string prefs = home + "/Library/Preferences/com.quillonworks.mouse.plist";
-  std::string log = dir.file("helper.log");
-  DBusNotificationCenter bus;
+    testing::TempDir dir;
+    std::filesystem::path bundle = dir.path() / "QuillonMouse.prefPane";
+    std::string home = dir.file("home");
+    std::string prefs = home + "/Library/Preferences/com.quillonworks.mouse.plist";
+    std::string log = dir.file("helper.log");
+    DBusNotificationCenter bus;
 };
 
 TEST_F(PaneEndToEnd, first_run_devices_edit_and_save_reach_the_helper) {
-  testing::ChildProcess helper(QUILLON_HELPER, {"--device", "pid=0x1056,transport=1,interface=0",
-                                                "--prefs", QString::fromStdString(prefs), "--log",
-                                                QString::fromStdString(log)});
-  ASSERT_TRUE(helper.started());
-  ASSERT_TRUE(runEventsUntil([&] { return logHas("ready name=com.quillonworks.mouse.helper"); }, 10000))
-      << readAll(log);
+    testing::ChildProcess helper(
+        QUILLON_HELPER, {"--device", "pid=0x1056,transport=1,interface=0", "--prefs",
+                         QString::fromStdString(prefs), "--log", QString::fromStdString(log)});
+    ASSERT_TRUE(helper.started());
+    ASSERT_TRUE(
+        runEventsUntil([&] { return logHas("ready name=com.quillonworks.mouse.helper"); }, 10000))
+        << readAll(log);
 
-  QtRunLoop loop;
-  XdgWorkspace workspace([](const std::string& id) { return sessionBusNameHasOwner(id) ? 1 : 0; });
-  AutostartLoginItems loginItems(dir.file("autostart"));
-  XkbKeyboardLayouts layouts(XkbNames{"evdev", "pc105", "us", "", ""});
-  testing::CountingKeyEventHook hook;
-  testing::FakePaneHost host(bundle);
-  testing::RecordingPopUpButton targetMenu, deviceMenu;
-  testing::RecordingOutlineView controls;
-  QuillonMousePane pane(host, PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home});
-  pane.iboOptionsMenuTarget = &targetMenu;
-  pane.iboOptionsMenuDevices = &deviceMenu;
-  pane.iboOptionsListControls = &controls;
-  pane.mainViewDidLoad();
+    QtRunLoop loop;
+    XdgWorkspace workspace(
+        [](const std::string& id) { return sessionBusNameHasOwner(id) ? 1 : 0; });
+    AutostartLoginItems loginItems(dir.file("autostart"));
+    XkbKeyboardLayouts layouts(XkbNames{"evdev", "pc105", "us", "", ""});
+    testing::CountingKeyEventHook hook;
+    testing::FakePaneHost host(bundle);
+    testing::RecordingPopUpButton targetMenu, deviceMenu;
+    testing::RecordingOutlineView controls;
+    QuillonMousePane pane(host,
+                          PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home});
+    pane.iboOptionsMenuTarget = &targetMenu;
+    pane.iboOptionsMenuDevices = &deviceMenu;
+    pane.iboOptionsListControls = &controls;
+    pane.mainViewDidLoad();
 
-  // First run: the shipped defaults become the user's file; the running helper is left alone.
-  DictRef copied = mutableDictionaryWithContentsOfFile(prefs);
-  ASSERT_TRUE(copied);
-  EXPECT_EQ(readAll(prefs).rfind("<?xml", 0), 0u);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("autostart")));
+    // First run: the shipped defaults become the user's file; the running helper is left alone.
+    DictRef copied = mutableDictionaryWithContentsOfFile(prefs);
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(readAll(prefs).rfind("<?xml", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("autostart")));
 
-  // The helper's answer makes its device current and fills the menus.
-  pane.didSelect();
-  ASSERT_TRUE(runEventsUntil([&] { return pane.fConnectedDevices != nullptr; }, 10000)) << readAll(log);
-  EXPECT_EQ(pane.state()->dictionary("device")->integer("pid"), 0x1056);
-  std::string name = pane.fDeviceInfoTable->dictionary("1056")->string("deviceName");
-  EXPECT_EQ(pane.ui()->string("deviceInfo"), "You are using a " + name + " device");
-  EXPECT_EQ(deviceMenu.titles(), std::vector<std::string>{name});
-  ASSERT_GT(targetMenu.numberOfItems(), 0);
-  EXPECT_EQ(targetMenu.itemTag(0), pane.ui()->integer("settingsUID"));
-  EXPECT_EQ(pane.settings()->dictionary("device")->string("type"), "tamber");
-  ASSERT_FALSE(controls.rows.empty());
+    // The helper's answer makes its device current and fills the menus.
+    pane.didSelect();
+    ASSERT_TRUE(runEventsUntil([&] { return pane.fConnectedDevices != nullptr; }, 10000))
+        << readAll(log);
+    EXPECT_EQ(pane.state()->dictionary("device")->integer("pid"), 0x1056);
+    std::string name = pane.fDeviceInfoTable->dictionary("1056")->string("deviceName");
+    EXPECT_EQ(pane.ui()->string("deviceInfo"), "You are using a " + name + " device");
+    EXPECT_EQ(deviceMenu.titles(), std::vector<std::string>{name});
+    ASSERT_GT(targetMenu.numberOfItems(), 0);
+    EXPECT_EQ(targetMenu.itemTag(0), pane.ui()->integer("settingsUID"));
+    EXPECT_EQ(pane.settings()->dictionary("device")->string("type"), "tamber");
+    ASSERT_FALSE(controls.rows.empty());
 
-  // Choose the second control and give it a keystroke: Command+B.
-  controls.selectRow(1);
-  ASSERT_TRUE(pane.action());
-  std::int64_t index = pane.ui()->integer("actionIndex");
-  pane.action()->set("command", Integer(7));
-  pane.action()->set("keyCode", Integer(0x0B));
-  pane.action()->set("modifiers", Integer(0x0100));
-  EXPECT_EQ(pane.ui()->string("keystroke"), "Command+b");
+    // Choose the second control and give it a keystroke: Command+B.
+    controls.selectRow(1);
+    ASSERT_TRUE(pane.action());
+    std::int64_t index = pane.ui()->integer("actionIndex");
+    pane.action()->set("command", Integer(7));
+    pane.action()->set("keyCode", Integer(0x0B));
+    pane.action()->set("modifiers", Integer(0x0100));
+    EXPECT_EQ(pane.ui()->string("keystroke"), "Command+b");
 
-  // Hiding saves the file and tells the helper, which reads it back.
-  pane.willUnselect();
-  ASSERT_TRUE(runEventsUntil([&] { return logHas("request=updatePrefs"); }, 10000)) << readAll(log);
-  ASSERT_TRUE(runEventsUntil([&] {
-    auto text = readAll(log);
-    auto at = text.find("request=updatePrefs");
-    return at != std::string::npos && text.find("\nprefs path=", at) != std::string::npos;
-  }, 10000)) << readAll(log);
-  EXPECT_EQ(readAll(prefs).rfind("bplist00", 0), 0u);
+    // Hiding saves the file and tells the helper, which reads it back.
+    pane.willUnselect();
+    ASSERT_TRUE(runEventsUntil([&] { return logHas("request=updatePrefs"); }, 10000))
+        << readAll(log);
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            auto text = readAll(log);
+            auto at = text.find("request=updatePrefs");
+            return at != std::string::npos && text.find("\nprefs path=", at) != std::string::npos;
+        },
+        10000))
+        << readAll(log);
+    EXPECT_EQ(readAll(prefs).rfind("bplist00", 0), 0u);
 
-  QProcess block;
-  block.start(QUILLON_HELPER, {"--print-driver-block", "tamber", "", "--prefs", QString::fromStdString(prefs)});
-  ASSERT_TRUE(block.waitForFinished(10000));
-  std::string printed = block.readAllStandardOutput().toStdString();
-  char expected[64];
-  std::snprintf(expected, sizeof expected, "slot=%02lld command=7 parameter=11 word=0x0100",
-                static_cast<long long>(index));
-  EXPECT_NE(printed.find(expected), std::string::npos) << printed;
+    QProcess block;
+    block.start(QUILLON_HELPER,
+                {"--print-driver-block", "tamber", "", "--prefs", QString::fromStdString(prefs)});
+    ASSERT_TRUE(block.waitForFinished(10000));
+    std::string printed = block.readAllStandardOutput().toStdString();
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "slot=%02lld command=7 parameter=11 word=0x0100",
+                  static_cast<long long>(index));
+    EXPECT_NE(printed.find(expected), std::string::npos) << printed;
 }
 
 }  // namespace

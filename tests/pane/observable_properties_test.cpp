@@ -1,7 +1,7 @@
 // Observation of property.key paths over the dictionaries the properties hold.
-#include <gtest/gtest.h>
-
 #include "pane/observable_properties.h"
+
+#include <gtest/gtest.h>
 
 namespace quillon {
 namespace {
@@ -9,50 +9,52 @@ namespace {
 using Reports = std::vector<std::pair<std::string, Value>>;
 
 TEST(observable_properties, reports_assignments_stores_and_removals_in_order) {
-  ObservableProperties properties({"ui", "action"});
-  Reports reports;
-  auto record = [&](const std::string& path, const Value& value) { reports.emplace_back(path, value); };
-  properties.addObserver("action.keyCode", record);
-  properties.addObserver("action.command", record);
-  properties.addObserver("ui.tabID", record);
-  EXPECT_EQ(properties.addObserver("nodot", record), 0u);
+    ObservableProperties properties({"ui", "action"});
+    Reports reports;
+    auto record = [&](const std::string& path, const Value& value) {
+        reports.emplace_back(path, value);
+    };
+    properties.addObserver("action.keyCode", record);
+    properties.addObserver("action.command", record);
+    properties.addObserver("ui.tabID", record);
+    EXPECT_EQ(properties.addObserver("nodot", record), 0u);
 
-  DictRef first = makeDictionary({{"command", Integer(7)}});
-  properties.set("action", first);
-  EXPECT_EQ(reports, (Reports{{"action.keyCode", Value()}, {"action.command", Integer(7)}}));
+    DictRef first = makeDictionary({{"command", Integer(7)}});
+    properties.set("action", first);
+    EXPECT_EQ(reports, (Reports{{"action.keyCode", Value()}, {"action.command", Integer(7)}}));
 
-  reports.clear();
-  first->set("command", Integer(7));
-  first->remove("command");
-  first->set("other", Integer(1));
-  EXPECT_EQ(reports, (Reports{{"action.command", Integer(7)}, {"action.command", Value()}}));
+    reports.clear();
+    first->set("command", Integer(7));
+    first->remove("command");
+    first->set("other", Integer(1));
+    EXPECT_EQ(reports, (Reports{{"action.command", Integer(7)}, {"action.command", Value()}}));
 
-  // The dictionary no longer held is no longer watched.
-  reports.clear();
-  properties.set("action", nullptr);
-  first->set("keyCode", Integer(3));
-  EXPECT_EQ(reports, (Reports{{"action.keyCode", Value()}, {"action.command", Value()}}));
+    // The dictionary no longer held is no longer watched.
+    reports.clear();
+    properties.set("action", nullptr);
+    first->set("keyCode", Integer(3));
+    EXPECT_EQ(reports, (Reports{{"action.keyCode", Value()}, {"action.command", Value()}}));
 }
 
 TEST(observable_properties, observers_may_store_and_assign_while_being_told) {
-  ObservableProperties properties({"ui", "action"});
-  properties.set("ui", Dictionary::create());
-  int depth = 0;
-  properties.addObserver("ui.a", [&](const std::string&, const Value& value) {
-    ++depth;
-    if (value.asInteger() < 3) properties.get("ui")->set("a", Integer(value.asInteger() + 1));
-  });
-  properties.get("ui")->set("a", Integer(0));
-  EXPECT_EQ(depth, 4);
-  EXPECT_EQ(properties.valueForKeyPath("ui.a"), Integer(3));
+    ObservableProperties properties({"ui", "action"});
+    properties.set("ui", Dictionary::create());
+    int depth = 0;
+    properties.addObserver("ui.a", [&](const std::string&, const Value& value) {
+        ++depth;
+        if (value.asInteger() < 3) properties.get("ui")->set("a", Integer(value.asInteger() + 1));
+    });
+    properties.get("ui")->set("a", Integer(0));
+    EXPECT_EQ(depth, 4);
+    EXPECT_EQ(properties.valueForKeyPath("ui.a"), Integer(3));
 
-  auto id = properties.addObserver("ui.b", [&](const std::string&, const Value&) {
-    properties.set("ui", makeDictionary({{"b", Integer(9)}}));
-  });
-  properties.removeObserver(id);
-  EXPECT_TRUE(properties.setValueForKeyPath("ui.b", Integer(1)));
-  EXPECT_FALSE(properties.setValueForKeyPath("action.b", Integer(1)));
-  EXPECT_EQ(properties.valueForKeyPath("ui.b"), Integer(1));
+    auto id = properties.addObserver("ui.b", [&](const std::string&, const Value&) {
+        properties.set("ui", makeDictionary({{"b", Integer(9)}}));
+    });
+    properties.removeObserver(id);
+    EXPECT_TRUE(properties.setValueForKeyPath("ui.b", Integer(1)));
+    EXPECT_FALSE(properties.setValueForKeyPath("action.b", Integer(1)));
+    EXPECT_EQ(properties.valueForKeyPath("ui.b"), Integer(1));
 }
 
 }  // namespace

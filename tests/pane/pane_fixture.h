@@ -28,41 +28,43 @@ DictRef deviceRecord(std::int64_t pid, std::int64_t transport = 1, std::int64_t 
 
 class PaneTest : public ::testing::Test {
 protected:
-  PaneTest();
-  ~PaneTest() override;
+    PaneTest();
+    ~PaneTest() override;
 
-  // Writes the bundle's resources; tests may change `defaults` and `devices` before load().
-  void writeBundle();
-  // Creates the pane, connects the outlets and runs mainViewDidLoad.
-  void load();
-  // Sends a devices message from the helper and lets the loop deliver and process it.
-  void receiveDevices(std::initializer_list<DictRef> records);
-  std::vector<std::string> requestsSent() const;
-  std::string prefsPath() const { return home.file("Library/Preferences/com.quillonworks.mouse.plist"); }
-  DictRef readPrefsBack() const { return mutableDictionaryWithContentsOfFile(prefsPath()); }
+    // Writes the bundle's resources; tests may change `defaults` and `devices` before load().
+    void writeBundle();
+    // Creates the pane, connects the outlets and runs mainViewDidLoad.
+    void load();
+    // Sends a devices message from the helper and lets the loop deliver and process it.
+    void receiveDevices(std::initializer_list<DictRef> records);
+    std::vector<std::string> requestsSent() const;
+    std::string prefsPath() const {
+        return home.file("Library/Preferences/com.quillonworks.mouse.plist");
+    }
+    DictRef readPrefsBack() const { return mutableDictionaryWithContentsOfFile(prefsPath()); }
 
-  TempDir bundleDir, home;
-  DictRef defaults, devices, info;
-  ManualRunLoop loop;
-  InMemoryNotificationCenter bus{loop};
-  FakeWorkspace workspace;
-  FakeLoginItems loginItems;
-  FixedKeyboardLayouts layouts{FixedKeyLayout::usEnglish()};
-  CountingKeyEventHook hook;
-  std::unique_ptr<FakePaneHost> host;
-  RecordingTabView paneTabs, mainTabs;
-  RecordingPopUpButton targetMenu, deviceMenu;
-  RecordingOutlineView controls;
-  RecordingTextField keystrokeField;
-  RecordingView macroFrame;
-  RecordingButton manualButton{"Manual"}, urlButton{"www.example.com"};
-  RecordingPanel modalPanel;
-  RecordingIndicatorView pathView;
-  RecordingMacroEditor* macroEditor = nullptr;
-  // What had happened when the macro editor was built (the load order).
-  bool prefsExistedAtEditor = false;
-  std::size_t launchesAtEditor = 0;
-  std::unique_ptr<QuillonMousePane> pane;
+    TempDir bundleDir, home;
+    DictRef defaults, devices, info;
+    ManualRunLoop loop;
+    InMemoryNotificationCenter bus{loop};
+    FakeWorkspace workspace;
+    FakeLoginItems loginItems;
+    FixedKeyboardLayouts layouts{FixedKeyLayout::usEnglish()};
+    CountingKeyEventHook hook;
+    std::unique_ptr<FakePaneHost> host;
+    RecordingTabView paneTabs, mainTabs;
+    RecordingPopUpButton targetMenu, deviceMenu;
+    RecordingOutlineView controls;
+    RecordingTextField keystrokeField;
+    RecordingView macroFrame;
+    RecordingButton manualButton{"Manual"}, urlButton{"www.example.com"};
+    RecordingPanel modalPanel;
+    RecordingIndicatorView pathView;
+    RecordingMacroEditor* macroEditor = nullptr;
+    // What had happened when the macro editor was built (the load order).
+    bool prefsExistedAtEditor = false;
+    std::size_t launchesAtEditor = 0;
+    std::unique_ptr<QuillonMousePane> pane;
 };
 
 }  // namespace quillon::testing
