@@ -3,6 +3,7 @@
 #include <array>
 
 #include "keyboard/key_names.h"
+#include "pane/pane_support.h"
 #include "pane/quillon_mouse_pane.h"
 #include "prefs/command_table.h"
 
@@ -100,7 +101,7 @@ void QuillonMousePane::observeValueForKeyPath(const std::string& keyPath, const 
         if (productID == 0 || !fConnectedDevices) return;
         for (const Value& record : *fConnectedDevices) {
             DictRef device = record.dictionary();
-            if (device && (device->integer("pid") & 0xFFFF) == productID) {
+            if (productIDOf(device.get()) == productID) {
                 switchToDevice(device);
                 return;
             }

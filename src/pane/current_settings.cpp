@@ -1,6 +1,7 @@
 // The target menu of the current device and the current settings, action and options.
 #include <algorithm>
 
+#include "pane/pane_support.h"
 #include "pane/quillon_mouse_pane.h"
 #include "prefs/settings_matching.h"
 #include "prefs/settings_records.h"
@@ -21,7 +22,7 @@ bool lessIgnoringCase(const std::string& a, const std::string& b) {
 
 void QuillonMousePane::updateTargetMenu() {
     DictRef device = state() ? state()->dictionary("device") : nullptr;
-    auto productID = static_cast<std::uint16_t>(device ? device->integer("pid") & 0xFFFF : 0);
+    std::uint16_t productID = productIDOf(device.get());
     DictRef probe = makeDictionary({{"type", deviceTypeForProductID(productID)}});
     DictRef match = fPrefs ? matchQuillonMouseSettings(*fPrefs, nullptr, probe.get()) : nullptr;
     std::string globalKey = match ? match->string("globalKey") : std::string();

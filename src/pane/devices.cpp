@@ -4,17 +4,13 @@
 #include <iterator>
 #include <unordered_set>
 
+#include "pane/pane_support.h"
 #include "pane/quillon_mouse_pane.h"
 #include "prefs/device_family.h"
 
 namespace quillon {
 
 namespace {
-
-std::uint16_t productIDOf(const Value& record) {
-    DictRef dict = record.dictionary();
-    return dict ? static_cast<std::uint16_t>(dict->integer("pid") & 0xFFFF) : 0;
-}
 
 // Products whose interface 1 is a device of its own; of every other product only interface 0
 // (or any interface over transport 3) is.
@@ -44,10 +40,10 @@ void QuillonMousePane::updateConnectedDevices(ArrayRef devices) {
     if (fConnectedDevices && fConnectedDevices->size() == devices->size()) {
         std::unordered_set<std::uint16_t> previous;
         for (const Value& record : *fConnectedDevices)
-            previous.insert(productIDOf(record));
+            previous.insert(productIDOf(record.dictionaryPtr()));
         bool unchanged = true;
         for (const Value& record : *devices)
-            if (!previous.count(productIDOf(record))) unchanged = false;
+            if (!previous.count(productIDOf(record.dictionaryPtr()))) unchanged = false;
         if (unchanged) return;
     }
 
@@ -56,13 +52,13 @@ void QuillonMousePane::updateConnectedDevices(ArrayRef devices) {
     fConnectedDevices = devices;
 
     DictRef stored = state() ? state()->dictionary("device") : nullptr;
-    std::uint16_t storedID = stored ? productIDOf(stored) : 0;
+    std::uint16_t storedID = productIDOf(stored.get());
     DictRef remembered;
     int accepted = 0;
     for (const Value& record : *devices) {
         DictRef dict = record.dictionary();
         if (!dict) continue;
-        std::uint16_t productID = productIDOf(record);
+        std::uint16_t productID = productIDOf(record.dictionaryPtr());
         if (productID == kUnlistedProductID) continue;
         bool accept = (dict->integer("transport") & 0xFFFF) == 3 ||
                       dict->integer("interface") == 0 ||
@@ -84,16 +80,13 @@ void QuillonMousePane::updateConnectedDevices(ArrayRef devices) {
                          : accepted == 1 ? "You are using a ## device"
                                          : "Connected devices: ##";
     std::string text = localized(status);
-    if (accepted > 0)
-        for (auto at = text.find("##"); at != std::string::npos;
-             at = text.find("##", at + names.size()))
-            text.replace(at, 2, names);
+    if (accepted > 0) replaceAll(text, "##", names);
     setUiValue("deviceInfo", text);
     setUiValue("hideDeviceMenu", Integer(accepted < 2 ? 1 : 0));
 
     DictRef chosen = remembered;
     if (!chosen && devices->size() > 0) chosen = devices->at(0).dictionary();
-    if (chosen) setUiValue("selectedDevice", Integer(productIDOf(chosen)));
+    if (chosen) setUiValue("selectedDevice", Integer(productIDOf(chosen.get())));
     switchToDevice(chosen);
     updateDextState();
 }
@@ -101,7 +94,7 @@ void QuillonMousePane::updateConnectedDevices(ArrayRef devices) {
 void QuillonMousePane::switchToDevice(DictRef device) {
     if (device && state()) state()->set("device", device);
     DictRef current = state() ? state()->dictionary("device") : nullptr;
-    std::uint16_t productID = current ? productIDOf(current) : 0;
+    std::uint16_t productID = productIDOf(current.get());
     if (iboOptionsMenuDevices) iboOptionsMenuDevices->selectItemWithTag(productID);
     fDeviceInfo = fDeviceInfoTable ? fDeviceInfoTable->dictionary(tableKey(productID)) : nullptr;
     updateTargetMenu();

@@ -4,6 +4,7 @@
 #include "keyboard/key_names.h"
 #include "link/helper_launch.h"
 #include "link/notification_protocol.h"
+#include "pane/pane_support.h"
 #include "pane/quillon_mouse_pane.h"
 #include "plist/file_utils.h"
 #include "ui/hyperlink.h"
@@ -49,11 +50,6 @@ constexpr const char* kWatchedKeyPaths[] = {
     "options.swapXY",
 };
 static_assert(std::size(kWatchedKeyPaths) == 31);
-
-void replaceAll(std::string& text, std::string_view what, std::string_view with) {
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
-        text.replace(at, what.size(), with);
-}
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 // The message panel, panels run as sheets, and the rule that every set keeps a main click.
+#include "pane/pane_support.h"
 #include "pane/quillon_mouse_pane.h"
 #include "prefs/command_table.h"
 #include "prefs/settings_records.h"
@@ -26,9 +27,7 @@ int QuillonMousePane::modalMessage(const std::string& message,
     std::string text = message.empty() ? message : localized(message);
     for (std::size_t i = 0; i < params.size(); ++i) {
         std::string placeholder = "[" + std::to_string(i) + "]";
-        for (auto at = text.find(placeholder); at != std::string::npos;
-             at = text.find(placeholder, at + params[i].size()))
-            text.replace(at, placeholder.size(), params[i]);
+        replaceAll(text, placeholder, params[i]);
     }
     std::optional<std::string> checkTitle = localize(check), okTitle = localize(ok),
                                cancelTitle = localize(cancel), otherTitle = localize(other);
