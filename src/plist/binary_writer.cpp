@@ -1,10 +1,16 @@
 // Writes values as binary property lists (version 1.0): flattened depth-first, leaves shared.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "plist/binary_format.h"
+#include "plist/binary_writer_modes.h"
 #include "plist/property_list.h"
 
 namespace quillon {
@@ -42,7 +48,8 @@ std::uint64_t hashBytes(const char* p, std::size_t n) {
     std::uint64_t a, b;
     if (n >= 8) {
         std::uint64_t h = n * k;
-        for (std::size_t i = 0; i + 16 < n; i += 8) h = (h ^ load64(p + i)) * k;
+        for (std::size_t i = 0; i + 16 < n; i += 8)
+            h = (h ^ load64(p + i)) * k;
         a = h ^ load64(p + (n > 16 ? n - 16 : 0));
         b = load64(p + n - 8);
     } else if (n >= 4) {
@@ -68,7 +75,20 @@ bool sameBytes(const char* x, const char* y, std::size_t n) {
 
 // Kinds of written objects. Leaves of different kinds never share an object even when their
 // bits agree (integer 1, real 1.0 and true stay apart).
-enum class Kind : std::uint8_t { False, True, Int, BigUint, Real, Date, Uid, Data, Ascii, Utf16, Array, Dict };
+enum class Kind : std::uint8_t {
+    False,
+    True,
+    Int,
+    BigUint,
+    Real,
+    Date,
+    Uid,
+    Data,
+    Ascii,
+    Utf16,
+    Array,
+    Dict
+};
 
 struct Object {
     Kind kind;
@@ -103,7 +123,8 @@ public:
             if (s.tag != tag) continue;
             const Object& o = objects[s.index];
             const Kind k = o.kind == Kind::Utf16 ? Kind::Ascii : o.kind;
-            if (k == kind && o.num == num && (!bytes || sameBytes(o.bytes, bytes, num))) return s.index;
+            if (k == kind && o.num == num && (!bytes || sameBytes(o.bytes, bytes, num)))
+                return s.index;
         }
     }
 
@@ -136,7 +157,8 @@ private:
         for (const Slot& s : old) {
             if (s.index == kNone) continue;
             std::size_t i = s.tag & mask;
-            while (slots_[i].index != kNone) i = (i + 1) & mask;
+            while (slots_[i].index != kNone)
+                i = (i + 1) & mask;
             slots_[i] = s;
         }
     }
@@ -170,7 +192,8 @@ inline ShortLeaf shortString(const char* p, std::size_t n) {
                     static_cast<std::uint64_t>(static_cast<unsigned char>(p[n - 1])) << 16
               : 0;
     }
-    return ShortLeaf{a, b, (static_cast<std::uint32_t>(Kind::Ascii) + 1) << 8 | static_cast<std::uint32_t>(n)};
+    return ShortLeaf{
+        a, b, (static_cast<std::uint32_t>(Kind::Ascii) + 1) << 8 | static_cast<std::uint32_t>(n)};
 }
 
 // A small direct-mapped memory of leaves met recently, in front of LeafTable. Keys, small
@@ -184,7 +207,7 @@ public:
     std::uint32_t find(const ShortLeaf& k) const {
         const Entry& e = entries_[home(k)];
         return e.generation == generation_ && e.meta == k.meta && e.a == k.a && e.b == k.b ? e.index
-                                                                                         : kNone;
+                                                                                           : kNone;
     }
     void remember(const ShortLeaf& k, std::uint32_t index) {
         entries_[home(k)] = Entry{k.a, k.b, k.meta, index, generation_};
@@ -208,7 +231,8 @@ private:
     static constexpr unsigned kBits = 10;
     static std::size_t home(const ShortLeaf& k) {
         // Multiply-shift: the top bits of each product depend on every bit of its word.
-        const std::uint64_t h = ((k.a ^ k.meta) * 0x9E3779B97F4A7C15u) ^ (k.b * 0xD6E8FEB86659FD93u);
+        const std::uint64_t h =
+            ((k.a ^ k.meta) * 0x9E3779B97F4A7C15u) ^ (k.b * 0xD6E8FEB86659FD93u);
         return static_cast<std::size_t>(h >> (64 - kBits));
     }
     std::array<Entry, std::size_t{1} << kBits> entries_{};
@@ -235,7 +259,8 @@ public:
     // Removes p, shifting later members of its probe run back so lookups need no tombstones.
     void erase(const void* p) {
         std::size_t i = home(p);
-        while (slots_[i] != p) i = (i + 1) & kMask;
+        while (slots_[i] != p)
+            i = (i + 1) & kMask;
         for (std::size_t j = (i + 1) & kMask; slots_[j]; j = (j + 1) & kMask) {
             const std::size_t k = home(slots_[j]);
             // Move slots_[j] into the hole at i unless its home lies cyclically in (i, j].
@@ -253,7 +278,9 @@ public:
 private:
     static constexpr std::size_t kSize = 2048;
     static constexpr std::size_t kMask = kSize - 1;
-    static std::size_t home(const void* p) { return mix(reinterpret_cast<std::uintptr_t>(p)) & kMask; }
+    static std::size_t home(const void* p) {
+        return mix(reinterpret_cast<std::uintptr_t>(p)) & kMask;
+    }
     std::vector<const void*> slots_;
 };
 
@@ -330,42 +357,6 @@ std::uint8_t* putUtf16(std::uint8_t* o, const unsigned char* s, std::size_t n) {
     return o;
 }
 
-// The flattening is bound by memory latency: every container and long string is a separate
-// allocation. While one element is flattened, the memory of later ones is asked for in two
-// stages, the second relying on the first having arrived: the objects of containers (and the
-// bytes of long strings and data) kObjectsAhead elements on, the first element lines of
-// containers kElementsAhead on (distances found by measuring the preferences benchmark).
-constexpr std::size_t kObjectsAhead = 16;
-constexpr std::size_t kElementsAhead = 8;
-
-inline void prefetchValue(const Value& v) {
-    switch (v.type()) {
-    case Value::Type::Dictionary: __builtin_prefetch(v.dictionaryPtr()); return;
-    case Value::Type::Array: __builtin_prefetch(v.arrayPtr()); return;
-    case Value::Type::String: {
-        const std::string& s = *v.ifString();
-        if (s.size() > 15) __builtin_prefetch(s.data());  // beyond what fits in the string itself
-        return;
-    }
-    case Value::Type::Data: __builtin_prefetch(v.ifData()->data()); return;
-    default: return;
-    }
-}
-
-template <typename T>
-inline void prefetchLines(const std::vector<T>& items) {
-    const char* p = reinterpret_cast<const char*>(items.data());
-    const std::size_t bytes = std::min<std::size_t>(items.size() * sizeof(T), 640);
-    for (std::size_t o = 0; o < bytes; o += 64) __builtin_prefetch(p + o);
-}
-
-inline void prefetchElements(const Value& v) {
-    if (v.type() == Value::Type::Dictionary)
-        prefetchLines(v.dictionaryPtr()->entries());
-    else if (v.type() == Value::Type::Array)
-        prefetchLines(v.arrayPtr()->items());
-}
-
 // A leaf written by its bits alone: the kind and exact bits it is told apart by.
 struct Scalar {
     Kind kind;
@@ -375,22 +366,24 @@ struct Scalar {
 // Only for booleans, integers, reals, dates and UIDs.
 inline Scalar scalarOf(const Value& v) {
     switch (v.type()) {
-    case Value::Type::Boolean: return {*v.ifBoolean() ? Kind::True : Kind::False, 0};
-    case Value::Type::Integer: {
-        const Integer i = *v.ifInteger();
-        return {i.isBigUnsigned() ? Kind::BigUint : Kind::Int, i.bits()};
-    }
-    case Value::Type::Real: {
-        std::uint64_t bits;
-        std::memcpy(&bits, v.ifReal(), sizeof bits);
-        return {Kind::Real, bits};
-    }
-    case Value::Type::Date: {
-        std::uint64_t bits;
-        std::memcpy(&bits, &v.ifDate()->seconds, sizeof bits);
-        return {Kind::Date, bits};
-    }
-    default: return {Kind::Uid, v.ifUid()->value};
+        case Value::Type::Boolean:
+            return {*v.ifBoolean() ? Kind::True : Kind::False, 0};
+        case Value::Type::Integer: {
+            const Integer i = *v.ifInteger();
+            return {i.isBigUnsigned() ? Kind::BigUint : Kind::Int, i.bits()};
+        }
+        case Value::Type::Real: {
+            std::uint64_t bits;
+            std::memcpy(&bits, v.ifReal(), sizeof bits);
+            return {Kind::Real, bits};
+        }
+        case Value::Type::Date: {
+            std::uint64_t bits;
+            std::memcpy(&bits, &v.ifDate()->seconds, sizeof bits);
+            return {Kind::Date, bits};
+        }
+        default:
+            return {Kind::Uid, v.ifUid()->value};
     }
 }
 
@@ -427,7 +420,10 @@ std::uint8_t* putCountHeader(std::uint8_t* o, std::uint8_t marker, std::uint64_t
     }
     const unsigned width = bf::unsignedWidth(count);
     *o++ = marker | bf::kLongCount;
-    *o++ = static_cast<std::uint8_t>(bf::kInt | (width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3));
+    *o++ = static_cast<std::uint8_t>(bf::kInt | (width == 1   ? 0
+                                                 : width == 2 ? 1
+                                                 : width == 4 ? 2
+                                                              : 3));
     bf::storeBig(o, count, width);
     return o + width;
 }
@@ -435,6 +431,86 @@ std::uint8_t* putCountHeader(std::uint8_t* o, std::uint8_t marker, std::uint64_t
 std::uint8_t widthNibble(unsigned width) {
     return static_cast<std::uint8_t>(width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3);
 }
+
+// The bytes of a string of at most 16 bytes, rebuilt from its short form into out (16 bytes).
+inline void shortStringBytes(const ShortLeaf& k, char* out) {
+    const std::size_t n = k.meta & 0xFF;
+    if (n >= 8) {
+        std::memcpy(out, &k.a, 8);
+        std::memcpy(out + n - 8, &k.b, 8);
+    } else if (n >= 4) {
+        const auto first = static_cast<std::uint32_t>(k.a);
+        const auto last = static_cast<std::uint32_t>(k.a >> 32);
+        std::memcpy(out, &first, 4);
+        std::memcpy(out + n - 4, &last, 4);
+    } else if (n) {
+        out[0] = static_cast<char>(k.a);
+        out[n / 2] = static_cast<char>(k.a >> 8);
+        out[n - 1] = static_cast<char>(k.a >> 16);
+    }
+}
+
+inline bool operator==(const ShortLeaf& x, const ShortLeaf& y) {
+    return x.a == y.a && x.b == y.b && x.meta == y.meta;
+}
+
+// ---------------------------------------------------------------------------------------------
+// A large tree is written in two stages joined by a stream of tokens. The walk reads the tree in
+// the order objects are numbered (a container, then a dictionary's keys, then its values
+// depth-first) and mostly waits on memory: every container is a separate allocation. The
+// numbering shares equal leaves and records objects and references, working out of its own
+// tables. The numbering runs on a second thread, so the two overlap. A small tree is written
+// in one direct pass (DirectWriter), which a thread would not pay for.
+
+enum class Op : std::uint32_t {
+    Leaf,        // a scalar or a string of at most 16 bytes, in its short form
+    LongString,  // a: the bytes, b: their number
+    Data,        // a: the bytes, b: their number
+    Array,       // b: the number of elements
+    Dict,        // b: the number of entries; the keys follow, then the values
+    SameKeys,    // in place of the b keys of a dictionary: the keys of the last one of that size
+};
+
+struct Token {
+    std::uint64_t a;
+    std::uint64_t b;
+    std::uint32_t meta;  // of a Leaf: its short form's
+    Op op;
+};
+
+// Dictionaries of a file mostly share their keys with the one before of the same size; such a
+// run of keys travels as one token. Runs up to this size are remembered, keys of at most 16
+// bytes only.
+constexpr std::size_t kMaxKeyRun = 16;
+
+// Copies of short strings met in this write, so their objects need not point into the tree.
+class ShortStringArena {
+public:
+    const char* copy(const char* p, std::size_t n) {
+        if (left_ < n) grow();
+        char* at = next_;
+        std::memcpy(at, p, n);
+        next_ += n;
+        left_ -= n;
+        return at;
+    }
+    void reset() {
+        if (blocks_.size() > 1) blocks_.resize(1);
+        next_ = blocks_.empty() ? nullptr : blocks_.front().get();
+        left_ = blocks_.empty() ? 0 : kBlock;
+    }
+
+private:
+    static constexpr std::size_t kBlock = 64 * 1024;
+    void grow() {
+        blocks_.push_back(std::make_unique<char[]>(kBlock));
+        next_ = blocks_.back().get();
+        left_ = kBlock;
+    }
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* next_ = nullptr;
+    std::size_t left_ = 0;
+};
 
 // Working memory of a write, kept per thread between writes: fresh buffers of this size would
 // cost more in page faults than the flattening itself.
@@ -446,303 +522,128 @@ struct Scratch {
     std::size_t refsUsed = 0;
     LeafTable leaves;
     RecentLeaves recent;
+    ShortStringArena shortStrings;
     PathSet path;
+    std::vector<Token> tokens;
 
     void reset(bool failed) {
         // Keep what is in proportion to this write; let go of what an earlier, larger one left.
-        const auto trim = [](auto& v) {
-            if (v.capacity() > 4 * v.size() + 65536) {
-                std::remove_reference_t<decltype(v)>().swap(v);
-            } else {
-                v.clear();
-            }
-        };
-        trim(objects);
+        if (objects.capacity() > 4 * objects.size() + 65536)
+            std::vector<Object>().swap(objects);
+        else
+            objects.clear();
         if (refs.size() > 4 * refsUsed + 65536) std::vector<std::uint32_t>().swap(refs);
         refsUsed = 0;
         leaves.reset();
         recent.reset();
+        shortStrings.reset();
         if (failed) path.clear();
     }
 };
 
-class BinaryWriter {
+// Objects in number order with the references of containers, equal leaves sharing one number;
+// puts them out once all are known.
+class ObjectTable {
 public:
-    explicit BinaryWriter(Scratch& scratch)
+    explicit ObjectTable(Scratch& scratch)
         : objects_(scratch.objects),
           refs_(scratch.refs),
           refsUsed_(scratch.refsUsed),
           leaves_(scratch.leaves),
           recent_(scratch.recent),
-          path_(scratch.path) {}
+          shortStrings_(scratch.shortStrings) {}
 
-    std::optional<std::string> write(const Value& root) {
-        std::uint32_t top = 0;
-        if (!flatten(root, 0, top)) return std::nullopt;
-        return serialise();
-    }
-
-private:
-    // Appends an object, counting the bytes it takes apart from references, whose width is only
-    // known at the end.
-    void add(const Object& o) {
-        objects_.push_back(o);
-        unreferencedBytes_ += objectSize(o, 0);
-    }
-
-    // The position of n reference slots, taken after those in use; the caller fills them.
-    std::uint64_t takeRefs(std::size_t n) {
-        const std::size_t first = refsUsed_;
-        if (refs_.size() - first < n) refs_.resize(std::max(first + n, 2 * refs_.size()));
-        refsUsed_ = first + n;
-        return first;
-    }
-
-    // The next object number; false once numbers would no longer fit in 32 bits.
-    bool nextNumber(std::uint32_t& n) const {
-        if (objects_.size() >= LeafTable::kNone) return false;
-        n = static_cast<std::uint32_t>(objects_.size());
+    // A new container of n elements (dictionary: n entries) numbered `index`; first is its first
+    // reference slot.
+    bool container(bool dict, std::uint64_t n, std::uint32_t& index, std::uint64_t& first) {
+        if (!nextNumber(index)) return false;
+        first = takeRefs(dict ? 2 * n : n);
+        add(Object{dict ? Kind::Dict : Kind::Array, nullptr, n, first});
         return true;
     }
+    void setRef(std::uint64_t slot, std::uint32_t index) { refs_[slot] = index; }
+    const std::uint32_t* refsAt(std::uint64_t slot) const { return &refs_[slot]; }
+    void setRefs(std::uint64_t slot, const std::uint32_t* from, std::size_t n) {
+        std::memcpy(&refs_[slot], from, n * sizeof(std::uint32_t));
+    }
 
-    bool leaf(Kind kind, std::uint64_t bits, std::uint32_t& index) {
-        const ShortLeaf key = shortScalar(kind, bits);
+    // A scalar or short string by its short form. Most are met recently and answered here, in
+    // line; the rest take the call.
+    [[gnu::always_inline]] bool leaf(const ShortLeaf& key, std::uint32_t& index) {
         index = recent_.find(key);
-        if (index != RecentLeaves::kNone) return true;
-        std::uint32_t next = 0;
-        if (!nextNumber(next)) return false;
-        index = leaves_.findOrInsert(objects_, kind, nullptr, bits, next);
-        if (index == LeafTable::kNone) {
-            add(Object{kind, nullptr, bits, 0});
-            index = next;
+        return index != RecentLeaves::kNone || newLeaf(key, index);
+    }
+
+    [[gnu::noinline]] bool newLeaf(const ShortLeaf& key, std::uint32_t& index) {
+        const auto kind = static_cast<Kind>((key.meta >> 8) - 1);
+        if (kind == Kind::Ascii) {
+            char bytes[16];
+            shortStringBytes(key, bytes);
+            if (!newString(bytes, key.meta & 0xFF, index, true)) return false;
+        } else {
+            std::uint32_t next = 0;
+            if (!nextNumber(next)) return false;
+            index = leaves_.findOrInsert(objects_, kind, nullptr, key.a, next);
+            if (index == LeafTable::kNone) {
+                add(Object{kind, nullptr, key.a, 0});
+                index = next;
+            }
         }
         recent_.remember(key, index);
         return true;
     }
 
-    bool string(const std::string& s, std::uint32_t& index) {
-        if (s.size() > 16) return newString(s, index);
+    // A string of the tree, whose bytes stay put while the write lasts.
+    [[gnu::always_inline]] bool string(const std::string& s, std::uint32_t& index) {
+        if (s.size() > 16) return newString(s.data(), s.size(), index);
         const ShortLeaf key = shortString(s.data(), s.size());
         index = recent_.find(key);
         if (index != RecentLeaves::kNone) return true;
-        if (!newString(s, index)) return false;
+        if (!newString(s.data(), s.size(), index)) return false;
         recent_.remember(key, index);
         return true;
     }
 
-    bool newString(const std::string& s, std::uint32_t& index) {
+    // A string by its bytes; copied when they are not the tree's.
+    bool newString(const char* bytes, std::uint64_t size, std::uint32_t& index, bool copy = false) {
         std::uint32_t next = 0;
         if (!nextNumber(next)) return false;
-        const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Ascii, s.data(), s.size(), next);
+        const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Ascii, bytes, size, next);
         if (found != LeafTable::kNone) {
             index = found;
             return true;
         }
         index = next;
-        std::uint64_t units = s.size();
+        std::uint64_t units = size;
         Kind kind = Kind::Ascii;
-        if (!bf::isAscii(s.data(), s.size())) {
-            if (!utf16Length(reinterpret_cast<const unsigned char*>(s.data()), s.size(), units))
+        if (!bf::isAscii(bytes, size)) {
+            if (!utf16Length(reinterpret_cast<const unsigned char*>(bytes), size, units))
                 return false;
             kind = Kind::Utf16;
         }
-        add(Object{kind, s.data(), s.size(), units});
+        add(Object{kind, copy ? shortStrings_.copy(bytes, size) : bytes, size, units});
         return true;
     }
 
-    // The stages of prefetching while element i of n is flattened; child(j) is element j.
-    template <typename Child>
-    void prefetchAhead(std::size_t i, std::size_t n, Child child) const {
-        if (i + kObjectsAhead < n) prefetchValue(child(i + kObjectsAhead));
-        if (i + kElementsAhead < n) prefetchElements(child(i + kElementsAhead));
-    }
-
-    // depth is the number of containers around v.
-    bool flatten(const Value& v, int depth, std::uint32_t& index) {
-        switch (v.type()) {
-        case Value::Type::Array: return array(*v.arrayPtr(), depth, index);
-        case Value::Type::Dictionary: return dictionary(*v.dictionaryPtr(), depth, index);
-        default: return leafValue(v, index);
-        }
-    }
-
-    // An element of a container: leaves, most of them, are handled in place, without the call
-    // that containers need.
-    bool element(const Value& v, int depth, std::uint32_t& index) {
-        const Value::Type t = v.type();
-        return t == Value::Type::Array || t == Value::Type::Dictionary ? flatten(v, depth, index)
-                                                                       : leafValue(v, index);
-    }
-
-    // Anything but a container.
-    bool leafValue(const Value& v, std::uint32_t& index) {
-        switch (v.type()) {
-        case Value::Type::Boolean:
-        case Value::Type::Integer:
-        case Value::Type::Real:
-        case Value::Type::Date:
-        case Value::Type::Uid: {
-            const Scalar k = scalarOf(v);
-            return leaf(k.kind, k.bits, index);
-        }
-        case Value::Type::String: return string(*v.ifString(), index);
-        case Value::Type::Data: return data(*v.ifData(), index);
-        default: return false;  // absent
-        }
-    }
-
-    bool data(const Data& d, std::uint32_t& index) {
-        const char* bytes = reinterpret_cast<const char*>(d.data());
-        // A non-null pointer even for empty data keeps the table from taking it as a scalar.
-        if (!bytes) bytes = "";
+    bool data(const char* bytes, std::uint64_t size, std::uint32_t& index) {
         std::uint32_t next = 0;
         if (!nextNumber(next)) return false;
-        const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Data, bytes, d.size(), next);
+        const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Data, bytes, size, next);
         if (found != LeafTable::kNone) {
             index = found;
             return true;
         }
-        add(Object{Kind::Data, bytes, d.size(), 0});
+        add(Object{Kind::Data, bytes, size, 0});
         index = next;
         return true;
-    }
-
-    bool array(const Array& a, int depth, std::uint32_t& index) {
-        if (depth >= maxPropertyListDepth) return false;  // it would nest one level too deep
-        std::uint32_t next = 0;
-        const bool tracked = depth >= kTrackedDepth;
-        if (!nextNumber(next) || (tracked && !path_.insert(&a))) return false;
-        index = next;
-        const std::size_t n = a.size();
-        const std::uint64_t first = takeRefs(n);
-        add(Object{Kind::Array, nullptr, n, first});
-        const auto& items = a.items();
-        for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i) prefetchValue(items[i]);
-        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i) prefetchElements(items[i]);
-        const auto itemAt = [&items](std::size_t j) -> const Value& { return items[j]; };
-        for (std::size_t i = 0; i < n; ++i) {
-            prefetchAhead(i, n, itemAt);
-            std::uint32_t child = 0;
-            if (!element(items[i], depth + 1, child)) return false;
-            refs_[first + i] = child;
-        }
-        if (tracked) path_.erase(&a);
-        return true;
-    }
-
-    // Keys first, all of them in order, then the values depth-first.
-    bool dictionary(const Dictionary& d, int depth, std::uint32_t& index) {
-        if (depth >= maxPropertyListDepth) return false;
-        std::uint32_t next = 0;
-        const bool tracked = depth >= kTrackedDepth;
-        if (!nextNumber(next) || (tracked && !path_.insert(&d))) return false;
-        index = next;
-        const std::size_t n = d.size();
-        const std::uint64_t first = takeRefs(2 * n);
-        add(Object{Kind::Dict, nullptr, n, first});
-        const auto& entries = d.entries();
-        for (std::size_t i = 0; i < n; ++i) {
-            if (i < kObjectsAhead) prefetchValue(entries[i].second);
-            std::uint32_t key = 0;
-            if (!string(entries[i].first, key)) return false;
-            refs_[first + i] = key;
-        }
-        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i) prefetchElements(entries[i].second);
-        const auto valueAt = [&entries](std::size_t j) -> const Value& { return entries[j].second; };
-        for (std::size_t i = 0; i < n; ++i) {
-            prefetchAhead(i, n, valueAt);
-            std::uint32_t value = 0;
-            if (!element(entries[i].second, depth + 1, value)) return false;
-            refs_[first + n + i] = value;
-        }
-        if (tracked) path_.erase(&d);
-        return true;
-    }
-
-    std::uint64_t objectSize(const Object& o, unsigned refSize) const {
-        switch (o.kind) {
-        case Kind::False:
-        case Kind::True: return 1;
-        case Kind::Int: return 1 + integerWidth(o.num);
-        case Kind::BigUint: return 17;
-        case Kind::Real:
-        case Kind::Date: return 9;
-        case Kind::Uid: return 1 + bf::unsignedWidth(o.num);
-        case Kind::Data:
-        case Kind::Ascii: return countHeaderSize(o.num) + o.num;
-        case Kind::Utf16: return countHeaderSize(o.aux) + 2 * o.aux;
-        case Kind::Array: return countHeaderSize(o.num) + o.num * refSize;
-        case Kind::Dict: return countHeaderSize(o.num) + 2 * o.num * refSize;
-        }
-        return 0;
-    }
-
-    std::uint8_t* putObject(std::uint8_t* p, const Object& o, unsigned refSize) const {
-        switch (o.kind) {
-        case Kind::False: *p++ = bf::kFalse; return p;
-        case Kind::True: *p++ = bf::kTrue; return p;
-        case Kind::Int: {
-            const unsigned width = integerWidth(o.num);
-            *p++ = bf::kInt | widthNibble(width);
-            bf::storeBig(p, o.num, width);
-            return p + width;
-        }
-        case Kind::BigUint:
-            *p++ = bf::kInt | 4;
-            bf::storeBig(p, 0, 8);
-            bf::storeBig(p + 8, o.num, 8);
-            return p + 16;
-        case Kind::Real:
-        case Kind::Date:
-            *p++ = o.kind == Kind::Real ? bf::kReal64 : bf::kDate;
-            bf::storeBig(p, o.num, 8);
-            return p + 8;
-        case Kind::Uid: {
-            const unsigned width = bf::unsignedWidth(o.num);
-            *p++ = static_cast<std::uint8_t>(bf::kUid | (width - 1));
-            bf::storeBig(p, o.num, width);
-            return p + width;
-        }
-        case Kind::Data:
-        case Kind::Ascii:
-            p = putCountHeader(p, o.kind == Kind::Data ? bf::kData : bf::kAscii, o.num);
-            copyBytes(p, o.bytes, o.num);
-            return p + o.num;
-        case Kind::Utf16:
-            p = putCountHeader(p, bf::kUtf16, o.aux);
-            return putUtf16(p, reinterpret_cast<const unsigned char*>(o.bytes), o.num);
-        case Kind::Array:
-        case Kind::Dict: {
-            p = putCountHeader(p, o.kind == Kind::Array ? bf::kArray : bf::kDict, o.num);
-            const std::uint64_t n = o.kind == Kind::Array ? o.num : 2 * o.num;
-            return putRefs(p, refs_.data() + o.aux, n, refSize);
-        }
-        }
-        return p;
-    }
-
-    static std::uint8_t* putRefs(std::uint8_t* p, const std::uint32_t* refs, std::uint64_t n, unsigned width) {
-        switch (width) {
-        case 1:
-            for (std::uint64_t i = 0; i < n; ++i) *p++ = static_cast<std::uint8_t>(refs[i]);
-            return p;
-        case 2:
-            for (std::uint64_t i = 0; i < n; ++i, p += 2) bf::storeBig(p, refs[i], 2);
-            return p;
-        case 4:
-            for (std::uint64_t i = 0; i < n; ++i, p += 4) bf::storeBig(p, refs[i], 4);
-            return p;
-        default:
-            for (std::uint64_t i = 0; i < n; ++i, p += 8) bf::storeBig(p, refs[i], 8);
-            return p;
-        }
     }
 
     std::string serialise() const {
         const std::uint64_t count = objects_.size();
         const unsigned refSize = bf::unsignedWidth(count - 1);
         // The size is known up front, so the output is allocated once.
-        const std::uint64_t tableOffset = bf::kHeaderSize + unreferencedBytes_ + refsUsed_ * refSize;
+        const std::uint64_t tableOffset =
+            bf::kHeaderSize + unreferencedBytes_ + refsUsed_ * refSize;
         const std::uint64_t lastOffset = tableOffset - objectSize(objects_.back(), refSize);
         const unsigned offsetSize = bf::unsignedWidth(lastOffset);
         std::string out(tableOffset + count * offsetSize + bf::kTrailerSize, '\0');
@@ -765,18 +666,750 @@ private:
         return out;
     }
 
+private:
+    // Appends an object, counting the bytes it takes apart from references, whose width is only
+    // known at the end.
+    void add(const Object& o) {
+        objects_.push_back(o);
+        unreferencedBytes_ += objectSize(o, 0);
+    }
+
+    // The position of n reference slots, taken after those in use; the caller fills them.
+    std::uint64_t takeRefs(std::uint64_t n) {
+        const std::size_t first = refsUsed_;
+        if (refs_.size() - first < n)
+            refs_.resize(std::max<std::size_t>(first + n, 2 * refs_.size()));
+        refsUsed_ = first + n;
+        return first;
+    }
+
+    // The next object number; false once numbers would no longer fit in 32 bits.
+    bool nextNumber(std::uint32_t& n) const {
+        if (objects_.size() >= LeafTable::kNone) return false;
+        n = static_cast<std::uint32_t>(objects_.size());
+        return true;
+    }
+
+    std::uint64_t objectSize(const Object& o, unsigned refSize) const {
+        switch (o.kind) {
+            case Kind::False:
+            case Kind::True:
+                return 1;
+            case Kind::Int:
+                return 1 + integerWidth(o.num);
+            case Kind::BigUint:
+                return 17;
+            case Kind::Real:
+            case Kind::Date:
+                return 9;
+            case Kind::Uid:
+                return 1 + bf::unsignedWidth(o.num);
+            case Kind::Data:
+            case Kind::Ascii:
+                return countHeaderSize(o.num) + o.num;
+            case Kind::Utf16:
+                return countHeaderSize(o.aux) + 2 * o.aux;
+            case Kind::Array:
+                return countHeaderSize(o.num) + o.num * refSize;
+            case Kind::Dict:
+                return countHeaderSize(o.num) + 2 * o.num * refSize;
+        }
+        return 0;
+    }
+
+    std::uint8_t* putObject(std::uint8_t* p, const Object& o, unsigned refSize) const {
+        switch (o.kind) {
+            case Kind::False:
+                *p++ = bf::kFalse;
+                return p;
+            case Kind::True:
+                *p++ = bf::kTrue;
+                return p;
+            case Kind::Int: {
+                const unsigned width = integerWidth(o.num);
+                *p++ = bf::kInt | widthNibble(width);
+                bf::storeBig(p, o.num, width);
+                return p + width;
+            }
+            case Kind::BigUint:
+                *p++ = bf::kInt | 4;
+                bf::storeBig(p, 0, 8);
+                bf::storeBig(p + 8, o.num, 8);
+                return p + 16;
+            case Kind::Real:
+            case Kind::Date:
+                *p++ = o.kind == Kind::Real ? bf::kReal64 : bf::kDate;
+                bf::storeBig(p, o.num, 8);
+                return p + 8;
+            case Kind::Uid: {
+                const unsigned width = bf::unsignedWidth(o.num);
+                *p++ = static_cast<std::uint8_t>(bf::kUid | (width - 1));
+                bf::storeBig(p, o.num, width);
+                return p + width;
+            }
+            case Kind::Data:
+            case Kind::Ascii:
+                p = putCountHeader(p, o.kind == Kind::Data ? bf::kData : bf::kAscii, o.num);
+                copyBytes(p, o.bytes, o.num);
+                return p + o.num;
+            case Kind::Utf16:
+                p = putCountHeader(p, bf::kUtf16, o.aux);
+                return putUtf16(p, reinterpret_cast<const unsigned char*>(o.bytes), o.num);
+            case Kind::Array:
+            case Kind::Dict: {
+                p = putCountHeader(p, o.kind == Kind::Array ? bf::kArray : bf::kDict, o.num);
+                const std::uint64_t n = o.kind == Kind::Array ? o.num : 2 * o.num;
+                return putRefs(p, refs_.data() + o.aux, n, refSize);
+            }
+        }
+        return p;
+    }
+
+    static std::uint8_t* putRefs(std::uint8_t* p, const std::uint32_t* refs, std::uint64_t n,
+                                 unsigned width) {
+        switch (width) {
+            case 1:
+                for (std::uint64_t i = 0; i < n; ++i)
+                    *p++ = static_cast<std::uint8_t>(refs[i]);
+                return p;
+            case 2:
+                for (std::uint64_t i = 0; i < n; ++i, p += 2)
+                    bf::storeBig(p, refs[i], 2);
+                return p;
+            case 4:
+                for (std::uint64_t i = 0; i < n; ++i, p += 4)
+                    bf::storeBig(p, refs[i], 4);
+                return p;
+            default:
+                for (std::uint64_t i = 0; i < n; ++i, p += 8)
+                    bf::storeBig(p, refs[i], 8);
+                return p;
+        }
+    }
+
     std::vector<Object>& objects_;
     std::vector<std::uint32_t>& refs_;
     std::size_t& refsUsed_;
     std::uint64_t unreferencedBytes_ = 0;
     LeafTable& leaves_;
     RecentLeaves& recent_;
+    ShortStringArena& shortStrings_;
+};
+
+// The numbering of a pipelined write: takes the walk's tokens in order and keeps track of the
+// containers whose children are still arriving.
+class Numbering {
+public:
+    explicit Numbering(ObjectTable& table) : table_(table) {
+        stack_.reserve(64);
+        stack_.push_back(Frame{0, 1, 0, false, false});  // the root's place
+    }
+
+    // False when the tokens describe something that cannot be written.
+    bool take(const Token* t, std::size_t n) {
+        for (const Token* end = t + n; t != end; ++t)
+            if (!token(*t)) return false;
+        return true;
+    }
+
+    // True once the root and everything in it has been numbered.
+    bool complete() const { return stack_.size() == 1 && stack_.front().next == 1; }
+
+private:
+    // A container whose children are being numbered; the root's place is the bottom frame.
+    struct Frame {
+        std::uint64_t first;  // its first reference slot
+        std::uint64_t count;  // elements or entries
+        std::uint64_t next;   // the next key or value
+        bool dict;
+        bool keys;  // a dictionary's keys are still to come
+    };
+
+    bool token(const Token& t) {
+        Frame& f = stack_.back();
+        if (f.keys) return key(t, f);
+        std::uint32_t index = 0;
+        switch (t.op) {
+            case Op::Leaf:
+                if (!table_.leaf(ShortLeaf{t.a, t.b, t.meta}, index)) return false;
+                break;
+            case Op::LongString:
+                if (!table_.newString(reinterpret_cast<const char*>(t.a), t.b, index)) return false;
+                break;
+            case Op::Data:
+                if (!table_.data(reinterpret_cast<const char*>(t.a), t.b, index)) return false;
+                break;
+            case Op::Array:
+            case Op::Dict: {
+                const bool dict = t.op == Op::Dict;
+                std::uint64_t first = 0;
+                if (!table_.container(dict, t.b, index, first)) return false;
+                place(f, index);
+                if (t.b) {
+                    stack_.push_back(Frame{first, t.b, 0, dict, dict});
+                    return true;
+                }
+                finishFrames();
+                return true;
+            }
+            case Op::SameKeys:
+                return false;  // only ever in place of keys
+        }
+        place(f, index);
+        finishFrames();
+        return true;
+    }
+
+    // Puts a value's number in the next slot of the container on top.
+    void place(Frame& f, std::uint32_t index) {
+        if (stack_.size() == 1) {
+            ++f.next;  // the root, object 0
+            return;
+        }
+        table_.setRef(f.first + (f.dict ? f.count : 0) + f.next++, index);
+    }
+
+    // Drops the containers whose last value has been placed.
+    void finishFrames() {
+        while (stack_.size() > 1) {
+            const Frame& top = stack_.back();
+            if (top.keys || top.next != top.count) return;
+            stack_.pop_back();
+        }
+    }
+
+    bool key(const Token& t, Frame& f) {
+        if (t.op == Op::SameKeys) {
+            if (t.b != f.count || f.count > kMaxKeyRun) return false;
+            table_.setRefs(f.first, keyRuns_[f.count].data(), f.count);
+        } else {
+            std::uint32_t index = 0;
+            if (t.op == Op::Leaf) {
+                if (!table_.leaf(ShortLeaf{t.a, t.b, t.meta}, index)) return false;
+            } else if (t.op == Op::LongString) {
+                if (!table_.newString(reinterpret_cast<const char*>(t.a), t.b, index)) return false;
+            } else {
+                return false;
+            }
+            table_.setRef(f.first + f.next, index);
+            if (f.count <= kMaxKeyRun) keyRuns_[f.count][f.next] = index;
+            if (++f.next != f.count) return true;
+        }
+        f.keys = false;
+        f.next = 0;
+        return true;
+    }
+
+    ObjectTable& table_;
+    std::vector<Frame> stack_;
+    // The numbers of the last run of keys of each size.
+    std::array<std::array<std::uint32_t, kMaxKeyRun>, kMaxKeyRun + 1> keyRuns_{};
+};
+
+// Waits until ready(value) holds: briefly spinning, as the other side usually answers within
+// microseconds, then sleeping until the value changes.
+template <typename Ready>
+std::uint64_t waitUntil(const std::atomic<std::uint64_t>& value, Ready ready) {
+    for (int spin = 0; spin < 2000; ++spin) {
+        const std::uint64_t v = value.load(std::memory_order_acquire);
+        if (ready(v)) return v;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    for (;;) {
+        const std::uint64_t v = value.load(std::memory_order_acquire);
+        if (ready(v)) return v;
+        value.wait(v, std::memory_order_acquire);
+    }
+}
+
+// Carries tokens from the walk to the numbering in chunks. The first chunk is numbered on the
+// calling thread; then the numbering moves to a thread of its own and the chunks go round a
+// ring. Without a second thread the numbering stays, a chunk at a time.
+class TokenPipe {
+public:
+    static constexpr std::size_t kChunk = 2048;  // tokens
+    static constexpr std::size_t kChunks = 32;
+    // A side that finds the ring full (or empty) sleeps until half of it is free (or filled),
+    // so the two wake each other about once per half turn, not once per chunk.
+    static constexpr std::size_t kHalf = kChunks / 2;
+
+    TokenPipe(std::vector<Token>& tokens, Numbering& numbering)
+        : tokens_(tokens), numbering_(numbering) {
+        if (tokens_.size() < kChunk * kChunks) tokens_.resize(kChunk * kChunks);
+        fill_ = tokens_.data();
+        end_ = fill_ + kChunk;
+    }
+    TokenPipe(const TokenPipe&) = delete;
+    TokenPipe& operator=(const TokenPipe&) = delete;
+    ~TokenPipe() {
+        if (thread_.joinable()) {
+            stopThread();
+            thread_.join();
+        }
+    }
+
+    void put(const Token& t) {
+        if (fill_ == end_) flush();
+        *fill_++ = t;
+    }
+    // True once the numbering has failed: the walk may stop.
+    bool stopped() const { return stopped_; }
+
+    // Hands over what is left. True when the numbering took every token; rethrows what the
+    // numbering's thread threw.
+    bool finish() {
+        if (!thread_.joinable()) return !stopped_ && numbering_.take(chunkStart(), count());
+        if (!stopped_) {
+            last_.store(produced_, std::memory_order_relaxed);
+            publish();
+        } else {
+            stopThread();
+        }
+        thread_.join();
+        if (error_) std::rethrow_exception(error_);
+        return !failed_.load(std::memory_order_relaxed);
+    }
+
+    // Stops the numbering's thread without handing over the rest, when the walk failed.
+    void abandon() {
+        stopped_ = true;
+        if (thread_.joinable()) {
+            stopThread();
+            thread_.join();
+        }
+    }
+
+private:
+    static constexpr std::uint64_t kStop = std::uint64_t{1} << 63;
+
+    Token* chunkStart() const { return end_ - kChunk; }
+    std::size_t count() const { return static_cast<std::size_t>(fill_ - chunkStart()); }
+
+    void flush() {
+        if (stopped_) {
+            fill_ = chunkStart();  // the walk is being stopped; what it sends is of no use
+            return;
+        }
+        if (!thread_.joinable()) {
+            if (!numbering_.take(chunkStart(), count())) {
+                stopped_ = true;
+                fill_ = chunkStart();
+                return;
+            }
+            fill_ = chunkStart();
+            if (!threadTried_) startThread();
+            return;
+        }
+        publish();
+        // The next chunk is free once the numbering has released the one kChunks before it.
+        const std::uint64_t needed = produced_ + 1 > kChunks ? produced_ + 1 - kChunks : 0;
+        std::uint64_t r = released_.load(std::memory_order_acquire);
+        if (!(r & kStop) && r < needed) {
+            r = waitUntil(released_, [needed](std::uint64_t v) {
+                return (v & kStop) || v >= needed + kHalf - 1;
+            });
+        }
+        if (r & kStop) stopped_ = true;
+        Token* start = tokens_.data() + (produced_ % kChunks) * kChunk;
+        fill_ = start;
+        end_ = start + kChunk;
+    }
+
+    void publish() {
+        counts_[produced_ % kChunks] = count();
+        ++produced_;
+        published_.store(produced_, std::memory_order_release);
+        published_.notify_one();
+    }
+
+    void startThread() {
+        threadTried_ = true;
+        if (std::thread::hardware_concurrency() < 2) return;
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the numbering stays on this one.
+        }
+    }
+
+    void stopThread() {
+        published_.fetch_or(kStop, std::memory_order_acq_rel);
+        published_.notify_one();
+    }
+
+    // The numbering's thread: takes the chunks in order and releases each for reuse.
+    void run() {
+        try {
+            for (std::uint64_t k = 0;; ++k) {
+                std::uint64_t p = published_.load(std::memory_order_acquire);
+                if (!(p & kStop) && p <= k) {
+                    p = waitUntil(published_, [this, k](std::uint64_t v) {
+                        return (v & kStop) || v > k + kHalf - 1 ||
+                               (v > k && last_.load(std::memory_order_relaxed) < v);
+                    });
+                }
+                if (p & kStop) break;
+                const Token* chunk = tokens_.data() + (k % kChunks) * kChunk;
+                if (!numbering_.take(chunk, counts_[k % kChunks])) {
+                    failed_.store(true, std::memory_order_relaxed);
+                    break;
+                }
+                if (k == last_.load(std::memory_order_relaxed)) return;
+                released_.store(k + 1, std::memory_order_release);
+                released_.notify_one();
+            }
+        } catch (...) {
+            error_ = std::current_exception();
+        }
+        released_.fetch_or(kStop, std::memory_order_acq_rel);
+        released_.notify_one();
+    }
+
+    std::vector<Token>& tokens_;
+    Numbering& numbering_;
+    Token* fill_;
+    Token* end_;
+    bool stopped_ = false;
+    bool threadTried_ = false;
+    std::uint64_t produced_ = 0;  // chunks published
+    std::array<std::size_t, kChunks> counts_{};
+    std::atomic<std::uint64_t> published_{0};
+    std::atomic<std::uint64_t> released_{0};
+    std::atomic<std::uint64_t> last_{~std::uint64_t{0}};
+    std::atomic<bool> failed_{false};
+    std::exception_ptr error_;
+    std::thread thread_;
+};
+
+// The memory of containers is asked for ahead of the walk in two stages, the second relying on
+// the first having arrived: the objects of containers (and the bytes of long strings and data)
+// kObjectsAhead elements on, the first element lines of containers kElementsAhead on
+// (distances found by measuring the preferences benchmark).
+constexpr std::size_t kObjectsAhead = 16;
+constexpr std::size_t kElementsAhead = 8;
+
+inline void prefetchValue(const Value& v) {
+    switch (v.type()) {
+        case Value::Type::Dictionary:
+            __builtin_prefetch(v.dictionaryPtr());
+            return;
+        case Value::Type::Array:
+            __builtin_prefetch(v.arrayPtr());
+            return;
+        case Value::Type::String: {
+            const std::string& s = *v.ifString();
+            if (s.size() > 15)
+                __builtin_prefetch(s.data());  // beyond what fits in the string itself
+            return;
+        }
+        case Value::Type::Data:
+            __builtin_prefetch(v.ifData()->data());
+            return;
+        default:
+            return;
+    }
+}
+
+template <typename T>
+inline void prefetchLines(const std::vector<T>& items) {
+    const char* p = reinterpret_cast<const char*>(items.data());
+    const std::size_t bytes = std::min<std::size_t>(items.size() * sizeof(T), 640);
+    for (std::size_t o = 0; o < bytes; o += 64)
+        __builtin_prefetch(p + o);
+}
+
+inline void prefetchElements(const Value& v) {
+    if (v.type() == Value::Type::Dictionary)
+        prefetchLines(v.dictionaryPtr()->entries());
+    else if (v.type() == Value::Type::Array)
+        prefetchLines(v.arrayPtr()->items());
+}
+
+// The stages of prefetching while element i of n is walked; child(j) is element j.
+template <typename Child>
+inline void prefetchAhead(std::size_t i, std::size_t n, Child child) {
+    if (i + kObjectsAhead < n) prefetchValue(child(i + kObjectsAhead));
+    if (i + kElementsAhead < n) prefetchElements(child(i + kElementsAhead));
+}
+
+// The walk: reads the tree in numbering order and sends it as tokens. It refuses what cannot be
+// written: nesting too deep, a container that holds itself, an absent value.
+class Walker {
+public:
+    Walker(TokenPipe& pipe, PathSet& path) : pipe_(pipe), path_(path) {}
+
+    bool walk(const Value& root) { return element(root, 0); }
+
+private:
+    // depth is the number of containers around v.
+    bool element(const Value& v, int depth) {
+        switch (v.type()) {
+            case Value::Type::Array:
+                return array(*v.arrayPtr(), depth);
+            case Value::Type::Dictionary:
+                return dictionary(*v.dictionaryPtr(), depth);
+            case Value::Type::Boolean:
+            case Value::Type::Integer:
+            case Value::Type::Real:
+            case Value::Type::Date:
+            case Value::Type::Uid: {
+                const Scalar k = scalarOf(v);
+                const ShortLeaf s = shortScalar(k.kind, k.bits);
+                pipe_.put(Token{s.a, s.b, s.meta, Op::Leaf});
+                return true;
+            }
+            case Value::Type::String:
+                string(*v.ifString());
+                return true;
+            case Value::Type::Data: {
+                const Data& d = *v.ifData();
+                // A non-null pointer even for empty data keeps the table from taking it as a
+                // scalar.
+                const char* bytes = d.data() ? reinterpret_cast<const char*>(d.data()) : "";
+                pipe_.put(Token{reinterpret_cast<std::uintptr_t>(bytes), d.size(), 0, Op::Data});
+                return true;
+            }
+            case Value::Type::Absent:
+                return false;
+        }
+        return false;
+    }
+
+    void string(const std::string& s) {
+        if (s.size() > 16) {
+            pipe_.put(
+                Token{reinterpret_cast<std::uintptr_t>(s.data()), s.size(), 0, Op::LongString});
+            return;
+        }
+        const ShortLeaf k = shortString(s.data(), s.size());
+        pipe_.put(Token{k.a, k.b, k.meta, Op::Leaf});
+    }
+
+    bool enter(const void* container, int depth) {
+        if (depth >= maxPropertyListDepth || pipe_.stopped()) return false;
+        return depth < kTrackedDepth || path_.insert(container);
+    }
+    void leave(const void* container, int depth) {
+        if (depth >= kTrackedDepth) path_.erase(container);
+    }
+
+    bool array(const Array& a, int depth) {
+        if (!enter(&a, depth)) return false;
+        const auto& items = a.items();
+        const std::size_t n = items.size();
+        pipe_.put(Token{0, n, 0, Op::Array});
+        for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i)
+            prefetchValue(items[i]);
+        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
+            prefetchElements(items[i]);
+        const auto itemAt = [&items](std::size_t j) -> const Value& { return items[j]; };
+        for (std::size_t i = 0; i < n; ++i) {
+            prefetchAhead(i, n, itemAt);
+            if (!element(items[i], depth + 1)) return false;
+        }
+        leave(&a, depth);
+        return true;
+    }
+
+    bool dictionary(const Dictionary& d, int depth) {
+        if (!enter(&d, depth)) return false;
+        const auto& entries = d.entries();
+        const std::size_t n = entries.size();
+        pipe_.put(Token{0, n, 0, Op::Dict});
+        for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i)
+            prefetchValue(entries[i].second);
+        keys(entries);
+        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
+            prefetchElements(entries[i].second);
+        const auto valueAt = [&entries](std::size_t j) -> const Value& {
+            return entries[j].second;
+        };
+        for (std::size_t i = 0; i < n; ++i) {
+            prefetchAhead(i, n, valueAt);
+            if (!element(entries[i].second, depth + 1)) return false;
+        }
+        leave(&d, depth);
+        return true;
+    }
+
+    void keys(const std::vector<Dictionary::Entry>& entries) {
+        const std::size_t n = entries.size();
+        if (n == 0 || n > kMaxKeyRun) {
+            for (const auto& e : entries)
+                string(e.first);
+            return;
+        }
+        std::array<ShortLeaf, kMaxKeyRun>& run = keyRuns_[n];
+        bool same = runKnown_[n];
+        std::size_t i = 0;
+        for (; i < n && entries[i].first.size() <= 16; ++i) {
+            const std::string& k = entries[i].first;
+            const ShortLeaf s = shortString(k.data(), k.size());
+            same = same && s == run[i];
+            run[i] = s;
+        }
+        if (i < n) {
+            // A long key: this run is not remembered.
+            runKnown_[n] = false;
+            for (const auto& e : entries)
+                string(e.first);
+            return;
+        }
+        runKnown_[n] = true;
+        if (same) {
+            pipe_.put(Token{0, n, 0, Op::SameKeys});
+            return;
+        }
+        for (std::size_t j = 0; j < n; ++j)
+            pipe_.put(Token{run[j].a, run[j].b, run[j].meta, Op::Leaf});
+    }
+
+    TokenPipe& pipe_;
+    PathSet& path_;
+    std::array<std::array<ShortLeaf, kMaxKeyRun>, kMaxKeyRun + 1> keyRuns_;
+    std::array<bool, kMaxKeyRun + 1> runKnown_{};
+};
+
+// The direct write, for trees too small to be worth a second thread: one recursive pass that
+// numbers as it walks.
+class DirectWriter {
+public:
+    DirectWriter(ObjectTable& table, PathSet& path) : table_(table), path_(path) {}
+
+    bool write(const Value& root) {
+        std::uint32_t index = 0;
+        return element(root, 0, index);
+    }
+
+private:
+    bool element(const Value& v, int depth, std::uint32_t& index) {
+        switch (v.type()) {
+            case Value::Type::Array:
+                return array(*v.arrayPtr(), depth, index);
+            case Value::Type::Dictionary:
+                return dictionary(*v.dictionaryPtr(), depth, index);
+            case Value::Type::Boolean:
+            case Value::Type::Integer:
+            case Value::Type::Real:
+            case Value::Type::Date:
+            case Value::Type::Uid: {
+                const Scalar k = scalarOf(v);
+                return table_.leaf(shortScalar(k.kind, k.bits), index);
+            }
+            case Value::Type::String:
+                return table_.string(*v.ifString(), index);
+            case Value::Type::Data: {
+                const Data& d = *v.ifData();
+                // A non-null pointer even for empty data keeps the table from taking it as a
+                // scalar.
+                const char* bytes = d.data() ? reinterpret_cast<const char*>(d.data()) : "";
+                return table_.data(bytes, d.size(), index);
+            }
+            case Value::Type::Absent:
+                return false;
+        }
+        return false;
+    }
+
+    bool enter(const void* container, int depth) {
+        if (depth >= maxPropertyListDepth) return false;
+        return depth < kTrackedDepth || path_.insert(container);
+    }
+    void leave(const void* container, int depth) {
+        if (depth >= kTrackedDepth) path_.erase(container);
+    }
+
+    bool array(const Array& a, int depth, std::uint32_t& index) {
+        if (!enter(&a, depth)) return false;
+        const auto& items = a.items();
+        const std::size_t n = items.size();
+        std::uint64_t first = 0;
+        if (!table_.container(false, n, index, first)) return false;
+        for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i)
+            prefetchValue(items[i]);
+        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
+            prefetchElements(items[i]);
+        const auto itemAt = [&items](std::size_t j) -> const Value& { return items[j]; };
+        for (std::size_t i = 0; i < n; ++i) {
+            prefetchAhead(i, n, itemAt);
+            std::uint32_t child = 0;
+            if (!element(items[i], depth + 1, child)) return false;
+            table_.setRef(first + i, child);
+        }
+        leave(&a, depth);
+        return true;
+    }
+
+    // Keys first, all of them in order, then the values depth-first.
+    bool dictionary(const Dictionary& d, int depth, std::uint32_t& index) {
+        if (!enter(&d, depth)) return false;
+        const auto& entries = d.entries();
+        const std::size_t n = entries.size();
+        std::uint64_t first = 0;
+        if (!table_.container(true, n, index, first)) return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i < kObjectsAhead) prefetchValue(entries[i].second);
+            std::uint32_t key = 0;
+            if (!table_.string(entries[i].first, key)) return false;
+            table_.setRef(first + i, key);
+        }
+        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
+            prefetchElements(entries[i].second);
+        const auto valueAt = [&entries](std::size_t j) -> const Value& {
+            return entries[j].second;
+        };
+        for (std::size_t i = 0; i < n; ++i) {
+            prefetchAhead(i, n, valueAt);
+            std::uint32_t value = 0;
+            if (!element(entries[i].second, depth + 1, value)) return false;
+            table_.setRef(first + n + i, value);
+        }
+        leave(&d, depth);
+        return true;
+    }
+
+    ObjectTable& table_;
     PathSet& path_;
 };
 
+// Values in the root and the containers directly in it: a cheap guess at the size of a tree,
+// enough to tell a preferences file of thousands of settings sets from a small one.
+std::size_t topLevelSize(const Value& root) {
+    const auto sizeOf = [](const Value& v) -> std::size_t {
+        if (const Dictionary* d = v.dictionaryPtr()) return d->size();
+        if (const Array* a = v.arrayPtr()) return a->size();
+        return 0;
+    };
+    std::size_t n = sizeOf(root);
+    if (const Dictionary* d = root.dictionaryPtr())
+        for (const auto& e : *d)
+            n += sizeOf(e.second);
+    else if (const Array* a = root.arrayPtr())
+        for (const Value& v : *a)
+            n += sizeOf(v);
+    return n;
+}
+
+// Trees whose top levels hold at least this many values are written by the pipeline.
+constexpr std::size_t kPipelineFrom = 2000;
+
+bool numberPipelined(const Value& root, ObjectTable& table, Scratch& scratch) {
+    Numbering numbering(table);
+    TokenPipe pipe(scratch.tokens, numbering);
+    if (!Walker(pipe, scratch.path).walk(root)) {
+        pipe.abandon();
+        return false;
+    }
+    return pipe.finish() && numbering.complete();
+}
+
 }  // namespace
 
-std::optional<std::string> writeBinaryPropertyList(const Value& value) {
+namespace detail {
+
+std::optional<std::string> writeBinaryPropertyList(const Value& value, BinaryWriteMode mode) {
     thread_local Scratch scratch;
     // Reset however the write ends, a thrown bad_alloc included, so no stale object numbers or
     // path entries reach the next write.
@@ -785,9 +1418,22 @@ std::optional<std::string> writeBinaryPropertyList(const Value& value) {
         bool failed = true;
         ~Reset() { scratch.reset(failed); }
     } reset{scratch};
-    auto out = BinaryWriter(scratch).write(value);
-    reset.failed = !out;
+    ObjectTable table(scratch);
+    const bool pipelined =
+        mode == BinaryWriteMode::Pipelined ||
+        (mode == BinaryWriteMode::Automatic && topLevelSize(value) >= kPipelineFrom);
+    const bool numbered = pipelined ? numberPipelined(value, table, scratch)
+                                    : DirectWriter(table, scratch.path).write(value);
+    if (!numbered) return std::nullopt;
+    std::optional<std::string> out = table.serialise();
+    reset.failed = false;
     return out;
+}
+
+}  // namespace detail
+
+std::optional<std::string> writeBinaryPropertyList(const Value& value) {
+    return detail::writeBinaryPropertyList(value, detail::BinaryWriteMode::Automatic);
 }
 
 }  // namespace quillon
