@@ -562,7 +562,6 @@ public:
         return true;
     }
     void setRef(std::uint64_t slot, std::uint32_t index) { refs_[slot] = index; }
-    const std::uint32_t* refsAt(std::uint64_t slot) const { return &refs_[slot]; }
     void setRefs(std::uint64_t slot, const std::uint32_t* from, std::size_t n) {
         std::memcpy(&refs_[slot], from, n * sizeof(std::uint32_t));
     }
