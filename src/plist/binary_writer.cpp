@@ -248,6 +248,20 @@ private:
 constexpr int kTrackedDepth = 8;
 class PathSet {
 public:
+    // Takes a container at `depth` (the containers around it) onto the path; false when it would
+    // nest too deep or is on the path already.
+    bool enter(const void* container, int depth) {
+        if (depth >= maxPropertyListDepth) return false;
+        return depth < kTrackedDepth || insert(container);
+    }
+    void leave(const void* container, int depth) {
+        if (depth >= kTrackedDepth) erase(container);
+    }
+
+    // Forgets what a failed write left on the path.
+    void clear() { std::fill(slots_.begin(), slots_.end(), nullptr); }
+
+private:
     bool insert(const void* p) {
         if (slots_.empty()) slots_.assign(kSize, nullptr);
         std::size_t i = home(p);
@@ -272,10 +286,6 @@ public:
         }
         slots_[i] = nullptr;
     }
-    // Forgets what a failed write left on the path.
-    void clear() { std::fill(slots_.begin(), slots_.end(), nullptr); }
-
-private:
     static constexpr std::size_t kSize = 2048;
     static constexpr std::size_t kMask = kSize - 1;
     static std::size_t home(const void* p) {
@@ -1187,12 +1197,9 @@ private:
     }
 
     bool enter(const void* container, int depth) {
-        if (depth >= maxPropertyListDepth || pipe_.stopped()) return false;
-        return depth < kTrackedDepth || path_.insert(container);
+        return !pipe_.stopped() && path_.enter(container, depth);
     }
-    void leave(const void* container, int depth) {
-        if (depth >= kTrackedDepth) path_.erase(container);
-    }
+    void leave(const void* container, int depth) { path_.leave(container, depth); }
 
     bool array(const Array& a, int depth) {
         if (!enter(&a, depth)) return false;
@@ -1312,13 +1319,8 @@ private:
         return false;
     }
 
-    bool enter(const void* container, int depth) {
-        if (depth >= maxPropertyListDepth) return false;
-        return depth < kTrackedDepth || path_.insert(container);
-    }
-    void leave(const void* container, int depth) {
-        if (depth >= kTrackedDepth) path_.erase(container);
-    }
+    bool enter(const void* container, int depth) { return path_.enter(container, depth); }
+    void leave(const void* container, int depth) { path_.leave(container, depth); }
 
     bool array(const Array& a, int depth, std::uint32_t& index) {
         if (!enter(&a, depth)) return false;

@@ -5,26 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "testing/random.h"
+
 namespace quillon::testing {
 
 namespace {
-
-// A small deterministic generator, so every run measures the same file.
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-    std::uint64_t next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 7;
-        state_ ^= state_ << 17;
-        return state_;
-    }
-    int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-    double unit() { return static_cast<double>(next() >> 11) / 9007199254740992.0; }
-
-private:
-    std::uint64_t state_;
-};
 
 std::string format(const char* pattern, int n) {
     char buf[64];

@@ -10,26 +10,14 @@
 #include <vector>
 
 #include "plist/property_list.h"
+#include "testing/random.h"
 
 namespace quillon {
 namespace {
 
 using detail::BinaryWriteMode;
 
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-    std::uint64_t next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 7;
-        state_ ^= state_ << 17;
-        return state_;
-    }
-    int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-
-private:
-    std::uint64_t state_;
-};
+using testing::Random;
 
 // Strings around the short-form limit of 16 bytes, non-ASCII ones among them, drawn from a
 // small pool so that many repeat.
