@@ -1136,11 +1136,31 @@ inline void prefetchElements(const Value& v) {
         prefetchLines(v.arrayPtr()->items());
 }
 
-// The stages of prefetching while element i of n is walked; child(j) is element j.
+// Asks for the objects of a container's first elements, before its keys are read.
 template <typename Child>
-inline void prefetchAhead(std::size_t i, std::size_t n, Child child) {
-    if (i + kObjectsAhead < n) prefetchValue(child(i + kObjectsAhead));
-    if (i + kElementsAhead < n) prefetchElements(child(i + kElementsAhead));
+inline void prefetchFirst(std::size_t n, Child child) {
+    for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i)
+        prefetchValue(child(i));
+}
+
+// Visits elements 0 to n - 1 in order (child(j) is element j) while the memory of later ones is
+// asked for in the two stages; stops at the first visit that fails.
+template <typename Child, typename Visit>
+inline bool visitInOrder(std::size_t n, Child child, Visit visit) {
+    for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
+        prefetchElements(child(i));
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + kObjectsAhead < n) prefetchValue(child(i + kObjectsAhead));
+        if (i + kElementsAhead < n) prefetchElements(child(i + kElementsAhead));
+        if (!visit(i)) return false;
+    }
+    return true;
+}
+
+// The bytes of data: a non-null pointer even when empty keeps the leaf table from taking it as
+// a scalar.
+inline const char* dataBytes(const Data& d) {
+    return d.data() ? reinterpret_cast<const char*>(d.data()) : "";
 }
 
 // The walk: reads the tree in numbering order and sends it as tokens. It refuses what cannot be
@@ -1174,10 +1194,8 @@ private:
                 return true;
             case Value::Type::Data: {
                 const Data& d = *v.ifData();
-                // A non-null pointer even for empty data keeps the table from taking it as a
-                // scalar.
-                const char* bytes = d.data() ? reinterpret_cast<const char*>(d.data()) : "";
-                pipe_.put(Token{reinterpret_cast<std::uintptr_t>(bytes), d.size(), 0, Op::Data});
+                pipe_.put(
+                    Token{reinterpret_cast<std::uintptr_t>(dataBytes(d)), d.size(), 0, Op::Data});
                 return true;
             }
             case Value::Type::Absent:
@@ -1206,15 +1224,10 @@ private:
         const auto& items = a.items();
         const std::size_t n = items.size();
         pipe_.put(Token{0, n, 0, Op::Array});
-        for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i)
-            prefetchValue(items[i]);
-        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
-            prefetchElements(items[i]);
         const auto itemAt = [&items](std::size_t j) -> const Value& { return items[j]; };
-        for (std::size_t i = 0; i < n; ++i) {
-            prefetchAhead(i, n, itemAt);
-            if (!element(items[i], depth + 1)) return false;
-        }
+        prefetchFirst(n, itemAt);
+        if (!visitInOrder(n, itemAt, [&](std::size_t i) { return element(items[i], depth + 1); }))
+            return false;
         leave(&a, depth);
         return true;
     }
@@ -1224,18 +1237,14 @@ private:
         const auto& entries = d.entries();
         const std::size_t n = entries.size();
         pipe_.put(Token{0, n, 0, Op::Dict});
-        for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i)
-            prefetchValue(entries[i].second);
-        keys(entries);
-        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
-            prefetchElements(entries[i].second);
         const auto valueAt = [&entries](std::size_t j) -> const Value& {
             return entries[j].second;
         };
-        for (std::size_t i = 0; i < n; ++i) {
-            prefetchAhead(i, n, valueAt);
-            if (!element(entries[i].second, depth + 1)) return false;
-        }
+        prefetchFirst(n, valueAt);
+        keys(entries);
+        if (!visitInOrder(n, valueAt,
+                          [&](std::size_t i) { return element(entries[i].second, depth + 1); }))
+            return false;
         leave(&d, depth);
         return true;
     }
@@ -1308,10 +1317,7 @@ private:
                 return table_.string(*v.ifString(), index);
             case Value::Type::Data: {
                 const Data& d = *v.ifData();
-                // A non-null pointer even for empty data keeps the table from taking it as a
-                // scalar.
-                const char* bytes = d.data() ? reinterpret_cast<const char*>(d.data()) : "";
-                return table_.data(bytes, d.size(), index);
+                return table_.data(dataBytes(d), d.size(), index);
             }
             case Value::Type::Absent:
                 return false;
@@ -1328,17 +1334,15 @@ private:
         const std::size_t n = items.size();
         std::uint64_t first = 0;
         if (!table_.container(false, n, index, first)) return false;
-        for (std::size_t i = 0; i < n && i < kObjectsAhead; ++i)
-            prefetchValue(items[i]);
-        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
-            prefetchElements(items[i]);
         const auto itemAt = [&items](std::size_t j) -> const Value& { return items[j]; };
-        for (std::size_t i = 0; i < n; ++i) {
-            prefetchAhead(i, n, itemAt);
+        prefetchFirst(n, itemAt);
+        const bool written = visitInOrder(n, itemAt, [&](std::size_t i) {
             std::uint32_t child = 0;
             if (!element(items[i], depth + 1, child)) return false;
             table_.setRef(first + i, child);
-        }
+            return true;
+        });
+        if (!written) return false;
         leave(&a, depth);
         return true;
     }
@@ -1350,23 +1354,22 @@ private:
         const std::size_t n = entries.size();
         std::uint64_t first = 0;
         if (!table_.container(true, n, index, first)) return false;
+        const auto valueAt = [&entries](std::size_t j) -> const Value& {
+            return entries[j].second;
+        };
+        prefetchFirst(n, valueAt);
         for (std::size_t i = 0; i < n; ++i) {
-            if (i < kObjectsAhead) prefetchValue(entries[i].second);
             std::uint32_t key = 0;
             if (!table_.string(entries[i].first, key)) return false;
             table_.setRef(first + i, key);
         }
-        for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
-            prefetchElements(entries[i].second);
-        const auto valueAt = [&entries](std::size_t j) -> const Value& {
-            return entries[j].second;
-        };
-        for (std::size_t i = 0; i < n; ++i) {
-            prefetchAhead(i, n, valueAt);
+        const bool written = visitInOrder(n, valueAt, [&](std::size_t i) {
             std::uint32_t value = 0;
             if (!element(entries[i].second, depth + 1, value)) return false;
             table_.setRef(first + n + i, value);
-        }
+            return true;
+        });
+        if (!written) return false;
         leave(&d, depth);
         return true;
     }
