@@ -249,15 +249,16 @@ private:
         if (count > (end - header) / refSize_ || !spend(valuesLeft_, count)) return false;
         if (!enter(ref)) return false;
         const std::uint8_t* refs = p + header;
-        std::vector<Value> items;
-        items.reserve(count);
+        // The container first, then what it holds: the order a walk of the tree reads memory.
+        ArrayRef items = Array::create();
+        items->reserve(count);
         for (std::uint64_t i = 0; i < count; ++i) {
-            items.emplace_back();
-            if (!readObject(refAt(refs, i), depth + 1, items.back())) return false;
-            if (items.back().isAbsent()) items.pop_back();
+            Value item;
+            if (!readObject(refAt(refs, i), depth + 1, item)) return false;
+            if (item.isPresent()) items->append(std::move(item));
         }
         leave(ref);
-        out = Value(Array::create(std::move(items)));
+        out = Value(std::move(items));
         return true;
     }
 
@@ -270,18 +271,18 @@ private:
         if (!enter(ref)) return false;
         const std::uint8_t* keys = p + header;
         const std::uint8_t* values = keys + count * refSize_;
-        std::vector<Dictionary::Entry> entries;
-        entries.reserve(count);
+        DictionaryBuilder entries(count);
         for (std::uint64_t i = 0; i < count; ++i) {
-            auto& entry = entries.emplace_back();
+            std::string key;
+            Value value;
             std::uint64_t keyOffset = 0;
             if (!objectOffset(refAt(keys, i), keyOffset)) return false;
-            if (!readString(data_ + keyOffset, objectsEnd_ - keyOffset, entry.first)) return false;
-            if (!readObject(refAt(values, i), depth + 1, entry.second)) return false;
-            if (entry.second.isAbsent()) entries.pop_back();
+            if (!readString(data_ + keyOffset, objectsEnd_ - keyOffset, key)) return false;
+            if (!readObject(refAt(values, i), depth + 1, value)) return false;
+            if (value.isPresent()) entries.add(std::move(key), std::move(value));
         }
         leave(ref);
-        out = Value(Dictionary::fromEntries(std::move(entries)));
+        out = Value(entries.finish());
         return true;
     }
 

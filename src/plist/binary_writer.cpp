@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -1122,9 +1123,9 @@ inline void prefetchValue(const Value& v) {
 }
 
 template <typename T>
-inline void prefetchLines(const std::vector<T>& items) {
+inline void prefetchLines(std::span<const T> items) {
     const char* p = reinterpret_cast<const char*>(items.data());
-    const std::size_t bytes = std::min<std::size_t>(items.size() * sizeof(T), 640);
+    const std::size_t bytes = std::min<std::size_t>(items.size_bytes(), 640);
     for (std::size_t o = 0; o < bytes; o += 64)
         __builtin_prefetch(p + o);
 }
@@ -1133,7 +1134,7 @@ inline void prefetchElements(const Value& v) {
     if (v.type() == Value::Type::Dictionary)
         prefetchLines(v.dictionaryPtr()->entries());
     else if (v.type() == Value::Type::Array)
-        prefetchLines(v.arrayPtr()->items());
+        prefetchLines(std::span<const Value>(v.arrayPtr()->items()));
 }
 
 // Asks for the objects of a container's first elements, before its keys are read.
@@ -1249,7 +1250,7 @@ private:
         return true;
     }
 
-    void keys(const std::vector<Dictionary::Entry>& entries) {
+    void keys(std::span<const Dictionary::Entry> entries) {
         const std::size_t n = entries.size();
         if (n == 0 || n > kMaxKeyRun) {
             for (const auto& e : entries)
@@ -1263,7 +1264,11 @@ private:
             const std::string& k = entries[i].first;
             const ShortLeaf s = shortString(k.data(), k.size());
             same = same && s == run[i];
-            run[i] = s;
+            // Field by field: a whole copy goes through the stack with the padding, and reading
+            // it back stalls on the narrower stores before it.
+            run[i].a = s.a;
+            run[i].b = s.b;
+            run[i].meta = s.meta;
         }
         if (i < n) {
             // A long key: this run is not remembered.

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
+#include <new>
+#include <optional>
 #include <unordered_set>
 
 namespace quillon {
@@ -220,41 +223,116 @@ struct Dictionary::Listeners {
     std::vector<std::pair<ListenerId, std::shared_ptr<Listener>>> entries;
 };
 
-Dictionary::~Dictionary() = default;
+namespace {
+
+using Entry = Dictionary::Entry;
+
+constexpr std::size_t roundUp(std::size_t n, std::size_t to) {
+    return (n + to - 1) / to * to;
+}
+
+// Allocates the shared block of a dictionary with room for its entries after it, and tells the
+// dictionary where that room starts.
+template <typename T>
+struct WithEntries {
+    using value_type = T;
+
+    std::size_t extra;  // bytes of entries
+    void** entries;     // where allocate() reports them
+
+    WithEntries(std::size_t extraBytes, void** where) : extra(extraBytes), entries(where) {}
+    template <typename U>
+    WithEntries(const WithEntries<U>& other) : extra(other.extra), entries(other.entries) {}
+
+    T* allocate(std::size_t n) {
+        const std::size_t head = roundUp(n * sizeof(T), alignof(Entry));
+        char* block = static_cast<char*>(::operator new(head + extra));
+        *entries = block + head;
+        return reinterpret_cast<T*>(block);
+    }
+    void deallocate(T* p, std::size_t n) {
+        ::operator delete(p, roundUp(n * sizeof(T), alignof(Entry)) + extra);
+    }
+    template <typename U>
+    bool operator==(const WithEntries<U>& other) const {
+        return extra == other.extra;
+    }
+};
+
+Entry* allocateEntries(std::size_t n) {
+    return static_cast<Entry*>(::operator new(n * sizeof(Entry)));
+}
+
+void freeEntries(Entry* p, std::size_t n) {
+    ::operator delete(p, n * sizeof(Entry));
+}
+
+}  // namespace
+
+Dictionary::Dictionary() = default;
+
+Dictionary::~Dictionary() {
+    std::destroy_n(data_, size_);
+    if (data_ != inline_) freeEntries(data_, capacity_);
+}
 
 DictRef Dictionary::create(std::size_t capacity) {
-    auto d = std::make_shared<Dictionary>();
-    d->entries_.reserve(capacity);
+    if (capacity > std::numeric_limits<std::size_t>::max() / sizeof(Entry) / 2)
+        throw std::bad_alloc();
+    void* room = nullptr;
+    auto d =
+        std::allocate_shared<Dictionary>(WithEntries<Dictionary>(capacity * sizeof(Entry), &room));
+    if (capacity) {
+        d->data_ = d->inline_ = static_cast<Entry*>(room);
+        d->capacity_ = capacity;
+    }
     return d;
 }
 
 DictRef Dictionary::fromEntries(std::vector<Entry> entries) {
-    auto d = std::make_shared<Dictionary>();
-    // Files we wrote list keys in order already: one pass confirms it and the entries move in.
-    bool ordered = true;
-    for (std::size_t i = 0; i < entries.size() && ordered; ++i)
-        ordered = entries[i].second.isPresent() && (i == 0 || entries[i - 1].first < entries[i].first);
-    if (!ordered) {
-        const auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
-        std::stable_sort(entries.begin(), entries.end(), byKey);
-        // Keep the last of equal keys and drop absent values, which a dictionary never holds.
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (i + 1 < entries.size() && entries[i + 1].first == entries[i].first) continue;
-            if (entries[i].second.isAbsent()) continue;
-            if (kept != i) entries[kept] = std::move(entries[i]);
-            ++kept;
-        }
-        entries.resize(kept);
+    DictionaryBuilder builder(entries.size());
+    for (Entry& e : entries)
+        builder.add(std::move(e.first), std::move(e.second));
+    return builder.finish();
+}
+
+void Dictionary::normalise() {
+    const auto byKey = [](const Entry& a, const Entry& b) { return a.first < b.first; };
+    std::stable_sort(data_, data_ + size_, byKey);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < size_; ++i) {
+        if (i + 1 < size_ && data_[i + 1].first == data_[i].first) continue;
+        if (data_[i].second.isAbsent()) continue;
+        if (kept != i) data_[kept] = std::move(data_[i]);
+        ++kept;
     }
-    d->entries_ = std::move(entries);
-    return d;
+    std::destroy(data_ + kept, data_ + size_);
+    size_ = kept;
+}
+
+void DictionaryBuilder::add(std::string key, Value value) {
+    Dictionary& d = *dict_;
+    // Files we wrote list keys in order already: checking as they come saves the sort.
+    if (ordered_ && (value.isAbsent() || (d.size_ && !(d.data_[d.size_ - 1].first < key))))
+        ordered_ = false;
+    d.reserveOneMore();
+    std::construct_at(d.data_ + d.size_, std::move(key), std::move(value));
+    ++d.size_;
+}
+
+DictRef DictionaryBuilder::finish() {
+    if (!ordered_) dict_->normalise();
+    return std::move(dict_);
+}
+
+Entry* Dictionary::lowerBound(std::string_view key) const {
+    return std::lower_bound(data_, data_ + size_, key,
+                            [](const Entry& e, std::string_view k) { return e.first < k; });
 }
 
 const Value* Dictionary::find(std::string_view key) const {
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
-                               [](const Entry& e, std::string_view k) { return e.first < k; });
-    return it != entries_.end() && it->first == key ? &it->second : nullptr;
+    const Entry* it = lowerBound(key);
+    return it != end() && it->first == key ? &it->second : nullptr;
 }
 
 const Value& Dictionary::get(std::string_view key) const {
@@ -262,17 +340,39 @@ const Value& Dictionary::get(std::string_view key) const {
     return v ? *v : kAbsent;
 }
 
+void Dictionary::reserveOneMore() {
+    if (size_ < capacity_) return;
+    const std::size_t capacity = std::max<std::size_t>(4, 2 * capacity_);
+    Entry* moved = allocateEntries(capacity);
+    std::uninitialized_move(data_, data_ + size_, moved);
+    std::destroy_n(data_, size_);
+    if (data_ != inline_) freeEntries(data_, capacity_);
+    data_ = moved;
+    capacity_ = capacity;
+}
+
 void Dictionary::set(std::string_view key, Value value) {
     if (value.isAbsent()) {
         remove(key);
         return;
     }
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
-                               [](const Entry& e, std::string_view k) { return e.first < k; });
-    if (it != entries_.end() && it->first == key) {
+    Entry* it = lowerBound(key);
+    if (it != end() && it->first == key) {
         it->second = std::move(value);
     } else {
-        it = entries_.insert(it, Entry(std::string(key), std::move(value)));
+        // Everything that may throw happens before any entry moves.
+        Entry fresh(std::string(key), std::move(value));
+        const std::size_t at = static_cast<std::size_t>(it - data_);
+        reserveOneMore();
+        it = data_ + at;
+        if (at == size_) {
+            std::construct_at(it, std::move(fresh));
+        } else {
+            std::construct_at(data_ + size_, std::move(data_[size_ - 1]));
+            std::move_backward(it, data_ + size_ - 1, data_ + size_);
+            *it = std::move(fresh);
+        }
+        ++size_;
     }
     if (listeners_) {
         // Copy both: a listener may store into this very dictionary and move the entry.
@@ -283,28 +383,30 @@ void Dictionary::set(std::string_view key, Value value) {
 }
 
 void Dictionary::remove(std::string_view key) {
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
-                               [](const Entry& e, std::string_view k) { return e.first < k; });
-    const bool found = it != entries_.end() && it->first == key;
-    if (found) {
+    Entry* it = lowerBound(key);
+    if (it != end() && it->first == key) {
         // Release the old value only after the entry is gone: its destructor may reach us again.
         Value old = std::move(it->second);
-        entries_.erase(it);
+        std::move(it + 1, data_ + size_, it);
+        std::destroy_at(data_ + --size_);
     }
     if (listeners_) notify(std::string(key), kAbsent);
 }
 
 void Dictionary::clear() {
-    std::vector<Entry> old;
-    old.swap(entries_);
+    // Emptied before anything is released or told: a destructor or a listener may reach us again.
+    std::vector<Entry> old(std::make_move_iterator(begin()), std::make_move_iterator(end()));
+    std::destroy_n(data_, size_);
+    size_ = 0;
     if (listeners_)
         for (const auto& e : old) notify(e.first, kAbsent);
 }
 
 std::vector<std::string> Dictionary::keys() const {
     std::vector<std::string> k;
-    k.reserve(entries_.size());
-    for (const auto& e : entries_) k.push_back(e.first);
+    k.reserve(size_);
+    for (const auto& e : *this)
+        k.push_back(e.first);
     return k;
 }
 
@@ -351,25 +453,33 @@ bool copyInto(const Value& from, Value* to, Path& path, int depth) {
     if ((from.dictionaryPtr() || from.arrayPtr()) && depth > maxPropertyListDepth) return false;
     if (const Dictionary* d = from.dictionaryPtr()) {
         if (!path.insert(d).second) return false;
-        std::vector<Dictionary::Entry> entries;
-        if (to) entries.reserve(d->size());
+        // The copy's own memory comes before its values', in the order a walk reads them.
+        std::optional<DictionaryBuilder> copy;
+        if (to) copy.emplace(d->size());
         for (const auto& [key, value] : *d) {
-            Value* copy = to ? &entries.emplace_back(key, Value()).second : nullptr;
-            if (!copyInto(value, copy, path, depth + 1)) return false;
+            Value v;
+            if (!copyInto(value, to ? &v : nullptr, path, depth + 1)) return false;
+            if (copy) copy->add(key, std::move(v));
         }
         path.erase(d);
-        if (to) *to = Dictionary::fromEntries(std::move(entries));
+        if (copy) *to = copy->finish();
         return true;
     }
     if (const Array* a = from.arrayPtr()) {
         if (!path.insert(a).second) return false;
-        std::vector<Value> items(to ? a->size() : 0);
-        for (std::size_t i = 0; i < a->size(); ++i) {
-            if (a->at(i).isAbsent() || !copyInto(a->at(i), to ? &items[i] : nullptr, path, depth + 1))
+        ArrayRef copy;
+        if (to) {
+            copy = Array::create();
+            copy->reserve(a->size());
+        }
+        for (const Value& item : *a) {
+            Value v;
+            if (item.isAbsent() || !copyInto(item, to ? &v : nullptr, path, depth + 1))
                 return false;
+            if (copy) copy->append(std::move(v));
         }
         path.erase(a);
-        if (to) *to = Array::create(std::move(items));
+        if (copy) *to = copy;
         return true;
     }
     if (to) *to = from;
@@ -386,15 +496,15 @@ Value deepCopyValue(const Value& value) {
 
 DictRef deepCopy(const Dictionary& dict) {
     Path path;
-    std::vector<Dictionary::Entry> entries;
     // The root is borrowed, so walk its entries here instead of wrapping it in a Value.
     path.insert(&dict);
-    entries.reserve(dict.size());
+    DictionaryBuilder copy(dict.size());
     for (const auto& [key, value] : dict) {
-        entries.emplace_back(key, Value());
-        if (!copyInto(value, &entries.back().second, path, 2)) return nullptr;
+        Value v;
+        if (!copyInto(value, &v, path, 2)) return nullptr;
+        copy.add(key, std::move(v));
     }
-    return Dictionary::fromEntries(std::move(entries));
+    return copy.finish();
 }
 
 bool isPropertyList(const Value& value) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -168,6 +169,10 @@ private:
 
 // A string-keyed map, shared by reference, whose keys iterate in ascending order of their code
 // units. Stores and removals are reported to listeners synchronously, also for unchanged values.
+//
+// A dictionary made by create() or fromEntries() keeps its entries in the same allocation as
+// itself while they fit in the capacity it was made with, so that reading one costs one trip to
+// memory, not two; a walk over a large tree is bound by those trips.
 class Dictionary : public std::enable_shared_from_this<Dictionary> {
 public:
     using Entry = std::pair<std::string, Value>;
@@ -175,7 +180,8 @@ public:
     using Listener = std::function<void(const std::string& key, const Value& newValue)>;
     using ListenerId = std::uint64_t;
 
-    Dictionary() = default;
+    // A dictionary with no room of its own; create() gives one with room.
+    Dictionary();
     ~Dictionary();
     Dictionary(const Dictionary&) = delete;
     Dictionary& operator=(const Dictionary&) = delete;
@@ -184,8 +190,8 @@ public:
     // Builds a dictionary from entries in any order; a later duplicate key replaces an earlier.
     static DictRef fromEntries(std::vector<Entry> entries);
 
-    std::size_t size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
     bool contains(std::string_view key) const { return find(key) != nullptr; }
     // The value under key, or absent.
     const Value& get(std::string_view key) const;
@@ -204,9 +210,9 @@ public:
     void remove(std::string_view key);
     void clear();
 
-    auto begin() const { return entries_.begin(); }
-    auto end() const { return entries_.end(); }
-    const std::vector<Entry>& entries() const { return entries_; }
+    const Entry* begin() const { return data_; }
+    const Entry* end() const { return data_ + size_; }
+    std::span<const Entry> entries() const { return {data_, size_}; }
     std::vector<std::string> keys() const;
 
     // This dictionary's owning reference, or nullptr when it is not held by a shared_ptr.
@@ -216,12 +222,40 @@ public:
     void removeListener(ListenerId id);
 
 private:
+    friend class DictionaryBuilder;
+
     const Value* find(std::string_view key) const;
+    // The first entry whose key is not less than key.
+    Entry* lowerBound(std::string_view key) const;
+    // Makes room for one more entry, moving the entries to a larger block when full.
+    void reserveOneMore();
     void notify(const std::string& key, const Value& value);
+    // Sorts entries added in any order by key, keeping the last of equal keys and dropping
+    // absent values.
+    void normalise();
 
     struct Listeners;
-    std::vector<Entry> entries_;  // sorted by key
+    Entry* data_ = nullptr;  // sorted by key
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+    Entry* inline_ = nullptr;  // the room allocated with the dictionary, if any
     std::unique_ptr<Listeners> listeners_;
+};
+
+// Builds a dictionary entry by entry. The dictionary and the room for its entries are allocated
+// first, before anything its values hold, so that a reader that adds each value as it parses it
+// lays the tree out in memory in the order a later walk reads it. Entries may come in any order;
+// as with fromEntries, a later duplicate key replaces an earlier and absent values are left out.
+class DictionaryBuilder {
+public:
+    explicit DictionaryBuilder(std::size_t capacity) : dict_(Dictionary::create(capacity)) {}
+    void add(std::string key, Value value);
+    // The dictionary; the builder is spent.
+    DictRef finish();
+
+private:
+    DictRef dict_;
+    bool ordered_ = true;
 };
 
 // A dictionary holding the given entries, for literals in code and tests.

@@ -1,9 +1,16 @@
 // The value model: lenient readings, ordering, sharing, listeners and deep copies.
 #include "plist/value.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <limits>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "testing/random.h"
 
 namespace quillon {
 namespace {
@@ -68,6 +75,45 @@ TEST(dictionary, keys_iterate_in_code_unit_order_and_last_duplicate_wins) {
     d->set("c", Value());  // storing absent removes
     EXPECT_EQ(d->keys().front(), "0");
     EXPECT_FALSE(d->contains("c"));
+}
+
+// Entries live in the dictionary's own block until they outgrow it; every way of making one
+// must keep stores, removals and growth in step with an ordinary ordered map.
+TEST(dictionary, stores_and_removals_match_an_ordered_map_however_it_was_made) {
+    std::vector<DictRef> made = {Dictionary::create(), Dictionary::create(3),
+                                 Dictionary::fromEntries({{"k05", 5}, {"k01", 1}, {"k09", 9}}),
+                                 std::make_shared<Dictionary>()};
+    testing::Random random(7);
+    for (DictRef& d : made) {
+        std::map<std::string, std::int64_t> expected;
+        for (const auto& [key, value] : *d)
+            expected[key] = value.asInteger();
+        for (int step = 0; step < 400; ++step) {
+            const std::string key = "k" + std::to_string(10 + random.below(40));
+            const int what = random.below(10);
+            if (what < 6) {
+                // Long values make each entry own heap memory that a bad move would leak or free
+                // twice.
+                d->set(key, Value(std::string(20, 'v') + std::to_string(step)));
+                expected[key] = step;
+            } else if (what < 9) {
+                d->remove(key);
+                expected.erase(key);
+            } else if (random.below(8) == 0) {
+                d->clear();
+                expected.clear();
+            }
+            ASSERT_EQ(d->size(), expected.size());
+            auto e = expected.begin();
+            for (const auto& [k, v] : *d) {
+                ASSERT_EQ(k, e->first);
+                if (v.ifString()) {
+                    ASSERT_EQ(v.asString(), std::string(20, 'v') + std::to_string(e->second));
+                }
+                ++e;
+            }
+        }
+    }
 }
 
 TEST(array, index_operations_out_of_range_change_nothing) {
