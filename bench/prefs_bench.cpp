@@ -25,9 +25,14 @@
 namespace quillon::bench {
 namespace {
 
-// One generated preferences file: in memory, as binary bytes, and on disk in a home folder.
+const std::string kDefaults = std::string(QUILLON_RESOURCES_DIR) + "/QuillonMouseDefaults.plist";
+
+// One generated preferences file: on disk in a home folder, in memory as the pane holds it after
+// loading it, and as the binary bytes a save of that writes. The generated tree itself is kept
+// too: built piece by piece, its memory is laid out differently from a loaded one.
 struct Corpus {
     int records = 0;
+    DictRef generated;
     DictRef prefs;
     std::string bytes;
     testing::TempDir home;
@@ -40,16 +45,17 @@ Corpus& corpus(int records) {
     if (!slot) {
         slot = std::make_unique<Corpus>();
         slot->records = records;
-        slot->prefs = testing::makePreferences(records);
+        slot->generated = testing::makePreferences(records);
+        cleanupQuillonMousePrefs(*slot->generated);
+        slot->path = quillonMousePrefsPath(slot->home.path().string());
+        saveQuillonMousePrefs(*slot->generated, slot->path);
+        slot->prefs = readQuillonMousePrefs(slot->path, kDefaults);
         cleanupQuillonMousePrefs(*slot->prefs);
         slot->bytes = writeBinaryPropertyList(Value(slot->prefs)).value_or("");
-        slot->path = quillonMousePrefsPath(slot->home.path().string());
         saveQuillonMousePrefs(*slot->prefs, slot->path);
     }
     return *slot;
 }
-
-const std::string kDefaults = std::string(QUILLON_RESOURCES_DIR) + "/QuillonMouseDefaults.plist";
 
 void report(benchmark::State& state, const Corpus& c) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * c.records);
@@ -70,14 +76,23 @@ void BM_Load(benchmark::State& state) {
     report(state, c);
 }
 
-void BM_Save(benchmark::State& state) {
+void save(benchmark::State& state, bool generated) {
     Corpus& c = corpus(static_cast<int>(state.range(0)));
+    const Dictionary& prefs = generated ? *c.generated : *c.prefs;
     for (auto _ : state)
-        if (!saveQuillonMousePrefs(*c.prefs, c.path)) {
+        if (!saveQuillonMousePrefs(prefs, c.path)) {
             state.SkipWithError("the save failed");
             return;
         }
     report(state, c);
+}
+// What the pane does: save the preferences it loaded (and changed).
+void BM_Save(benchmark::State& state) {
+    save(state, false);
+}
+// The same settings saved straight from the generator's tree, for comparison.
+void BM_SaveGenerated(benchmark::State& state) {
+    save(state, true);
 }
 
 // The same bytes written to a new file and renamed over the preferences: the floor of any save
@@ -126,6 +141,7 @@ void counts(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Load)->Apply(counts);
 BENCHMARK(BM_Save)->Apply(counts);
+BENCHMARK(BM_SaveGenerated)->Apply(counts);
 BENCHMARK(BM_Serialize)->Apply(counts);
 BENCHMARK(BM_WriteRename)->Apply(counts);
 BENCHMARK(BM_WriteFsyncRename)->Apply(counts);
