@@ -231,31 +231,34 @@ constexpr std::size_t roundUp(std::size_t n, std::size_t to) {
     return (n + to - 1) / to * to;
 }
 
-// Allocates the shared block of a dictionary with room for its entries after it, and tells the
-// dictionary where that room starts.
+// The room for entries the next dictionary made on this thread asks for, and where it ended up.
+// Passed aside rather than held by the allocator, so the shared block keeps no copy of it.
+struct Room {
+    std::size_t bytes = 0;
+    void* at = nullptr;
+};
+thread_local Room nextRoom;
+
+// Allocates the shared block of a dictionary with nextRoom after it.
 template <typename T>
-struct WithEntries {
+struct WithRoom {
     using value_type = T;
 
-    std::size_t extra;  // bytes of entries
-    void** entries;     // where allocate() reports them
-
-    WithEntries(std::size_t extraBytes, void** where) : extra(extraBytes), entries(where) {}
+    WithRoom() = default;
     template <typename U>
-    WithEntries(const WithEntries<U>& other) : extra(other.extra), entries(other.entries) {}
+    WithRoom(const WithRoom<U>&) {}
 
     T* allocate(std::size_t n) {
         const std::size_t head = roundUp(n * sizeof(T), alignof(Entry));
-        char* block = static_cast<char*>(::operator new(head + extra));
-        *entries = block + head;
+        char* block = static_cast<char*>(::operator new(head + nextRoom.bytes));
+        nextRoom.at = block + head;
         return reinterpret_cast<T*>(block);
     }
-    void deallocate(T* p, std::size_t n) {
-        ::operator delete(p, roundUp(n * sizeof(T), alignof(Entry)) + extra);
-    }
+    // The last reference may go on any thread, so the size is not looked up.
+    void deallocate(T* p, std::size_t) { ::operator delete(p); }
     template <typename U>
-    bool operator==(const WithEntries<U>& other) const {
-        return extra == other.extra;
+    bool operator==(const WithRoom<U>&) const {
+        return true;
     }
 };
 
@@ -279,11 +282,10 @@ Dictionary::~Dictionary() {
 DictRef Dictionary::create(std::size_t capacity) {
     if (capacity > std::numeric_limits<std::size_t>::max() / sizeof(Entry) / 2)
         throw std::bad_alloc();
-    void* room = nullptr;
-    auto d =
-        std::allocate_shared<Dictionary>(WithEntries<Dictionary>(capacity * sizeof(Entry), &room));
+    nextRoom = Room{capacity * sizeof(Entry), nullptr};
+    auto d = std::allocate_shared<Dictionary>(WithRoom<Dictionary>());
     if (capacity) {
-        d->data_ = d->inline_ = static_cast<Entry*>(room);
+        d->data_ = d->inline_ = static_cast<Entry*>(nextRoom.at);
         d->capacity_ = capacity;
     }
     return d;
