@@ -647,32 +647,37 @@ public:
         return true;
     }
 
-    std::string serialise() const {
+    // Lays the file out into out (a StringOutput or a SinkOutput, below): the header, the
+    // objects in number order, the offset table, the trailer. False when out refuses bytes.
+    template <typename Output>
+    bool serialise(Output& out) const {
         const std::uint64_t count = objects_.size();
         const unsigned refSize = bf::unsignedWidth(count - 1);
-        // The size is known up front, so the output is allocated once.
+        // All sizes are known up front, so the output can be allocated once.
         const std::uint64_t tableOffset =
             bf::kHeaderSize + unreferencedBytes_ + refsUsed_ * refSize;
         const std::uint64_t lastOffset = tableOffset - objectSize(objects_.back(), refSize);
         const unsigned offsetSize = bf::unsignedWidth(lastOffset);
-        std::string out(tableOffset + count * offsetSize + bf::kTrailerSize, '\0');
-        auto* base = reinterpret_cast<std::uint8_t*>(out.data());
-        std::memcpy(base, bf::kMagic.data(), bf::kHeaderSize);
-        std::uint8_t* p = base + bf::kHeaderSize;
-        std::uint8_t* table = base + tableOffset;
+        std::uint8_t* table = out.start(tableOffset, count * offsetSize + bf::kTrailerSize);
+        std::uint8_t* p = out.room(out.first(), bf::kHeaderSize);
+        std::memcpy(p, bf::kMagic.data(), bf::kHeaderSize);
+        p += bf::kHeaderSize;
         for (const Object& o : objects_) {
-            bf::storeBig(table, static_cast<std::uint64_t>(p - base), offsetSize);
+            p = out.room(p, objectSize(o, refSize));
+            if (!p) return false;
+            bf::storeBig(table, out.offset(p), offsetSize);
             table += offsetSize;
             p = putObject(p, o, refSize);
         }
         // Trailer: five unused bytes and the sort version stay zero; the root is object 0.
         std::uint8_t* t = table;
+        std::memset(t, 0, 6);
         t[6] = static_cast<std::uint8_t>(offsetSize);
         t[7] = static_cast<std::uint8_t>(refSize);
         bf::storeBig(t + 8, count, 8);
         bf::storeBig(t + 16, 0, 8);
         bf::storeBig(t + 24, tableOffset, 8);
-        return out;
+        return out.finish(p);
     }
 
 private:
@@ -1409,11 +1414,115 @@ bool numberPipelined(const Value& root, ObjectTable& table, Scratch& scratch) {
     return pipe.finish() && numbering.complete();
 }
 
-}  // namespace
+// The output pass writing into one string of the file's size, the offset table in place.
+class StringOutput {
+public:
+    std::uint8_t* start(std::uint64_t tableOffset, std::uint64_t tableSize) {
+        out_.resize(tableOffset + tableSize);
+        base_ = reinterpret_cast<std::uint8_t*>(out_.data());
+        return base_ + tableOffset;
+    }
+    std::uint8_t* first() const { return base_; }
+    std::uint8_t* room(std::uint8_t* p, std::uint64_t) const { return p; }
+    std::uint64_t offset(const std::uint8_t* p) const {
+        return static_cast<std::uint64_t>(p - base_);
+    }
+    bool finish(std::uint8_t*) const { return true; }
+    std::string take() { return std::move(out_); }
 
-namespace detail {
+private:
+    std::string out_;
+    std::uint8_t* base_ = nullptr;
+};
 
-std::optional<std::string> writeBinaryPropertyList(const Value& value, BinaryWriteMode mode) {
+// Memory of streamed writes, kept per thread between them like Scratch: a fresh buffer per
+// write would cost page faults on every chunk.
+struct StreamBuffers {
+    std::unique_ptr<std::uint8_t[]> chunk;
+    std::size_t chunkSize = 0;
+    std::unique_ptr<std::uint8_t[]> table;
+    std::size_t tableSize = 0;
+
+    static void reserve(std::unique_ptr<std::uint8_t[]>& buffer, std::size_t& size, std::size_t n) {
+        if (size >= n) return;
+        buffer.reset();  // the old contents are not needed: let go of them before allocating
+        size = 0;
+        buffer = std::make_unique_for_overwrite<std::uint8_t[]>(n);
+        size = n;
+    }
+};
+
+// Objects are handed to the sink in pieces of this size; larger objects in one piece each.
+constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+
+// The output pass handing the objects to a sink a chunk at a time; the offset table, which
+// follows them, is built in a buffer of its own and handed over last.
+class SinkOutput {
+public:
+    SinkOutput(ByteSink& sink, StreamBuffers& buffers) : sink_(sink), buffers_(buffers) {}
+    ~SinkOutput() {
+        // Let go of what a very large object or table took, as Scratch does.
+        if (buffers_.chunkSize > kChunkSize) {
+            buffers_.chunk.reset();
+            buffers_.chunkSize = 0;
+        }
+        if (buffers_.tableSize > 4 * tableSize_ + 65536) {
+            buffers_.table.reset();
+            buffers_.tableSize = 0;
+        }
+    }
+    SinkOutput(const SinkOutput&) = delete;
+    SinkOutput& operator=(const SinkOutput&) = delete;
+
+    std::uint8_t* start(std::uint64_t, std::uint64_t tableSize) {
+        tableSize_ = tableSize;
+        StreamBuffers::reserve(buffers_.table, buffers_.tableSize, tableSize);
+        StreamBuffers::reserve(buffers_.chunk, buffers_.chunkSize, kChunkSize);
+        base_ = buffers_.chunk.get();
+        end_ = base_ + buffers_.chunkSize;
+        return buffers_.table.get();
+    }
+    std::uint8_t* first() const { return base_; }
+    // Where n bytes can go, p being the end of those laid out so far: p, or the start of an
+    // emptied chunk once the full one is handed over. Null when the sink refuses it.
+    std::uint8_t* room(std::uint8_t* p, std::uint64_t n) {
+        return static_cast<std::uint64_t>(end_ - p) >= n ? p : next(p, n);
+    }
+    std::uint64_t offset(const std::uint8_t* p) const {
+        return handed_ + static_cast<std::uint64_t>(p - base_);
+    }
+    bool finish(std::uint8_t* p) {
+        return hand(p) && sink_.write({reinterpret_cast<const char*>(buffers_.table.get()),
+                                       static_cast<std::size_t>(tableSize_)});
+    }
+
+private:
+    bool hand(const std::uint8_t* p) {
+        const auto n = static_cast<std::size_t>(p - base_);
+        handed_ += n;
+        return n == 0 || sink_.write({reinterpret_cast<const char*>(base_), n});
+    }
+
+    [[gnu::noinline]] std::uint8_t* next(std::uint8_t* p, std::uint64_t n) {
+        if (!hand(p)) return nullptr;
+        StreamBuffers::reserve(buffers_.chunk, buffers_.chunkSize, static_cast<std::size_t>(n));
+        base_ = buffers_.chunk.get();
+        end_ = base_ + buffers_.chunkSize;
+        return base_;
+    }
+
+    ByteSink& sink_;
+    StreamBuffers& buffers_;
+    std::uint8_t* base_ = nullptr;  // the chunk being filled
+    std::uint8_t* end_ = nullptr;
+    std::uint64_t handed_ = 0;  // bytes handed to the sink before base_
+    std::uint64_t tableSize_ = 0;
+};
+
+// Numbers value's objects, then lays them out into out; false when value is refused or out
+// refuses bytes.
+template <typename Output>
+bool writeBinary(const Value& value, detail::BinaryWriteMode mode, Output& out) {
     thread_local Scratch scratch;
     // Reset however the write ends, a thrown bad_alloc included, so no stale object numbers or
     // path entries reach the next write.
@@ -1424,20 +1533,36 @@ std::optional<std::string> writeBinaryPropertyList(const Value& value, BinaryWri
     } reset{scratch};
     ObjectTable table(scratch);
     const bool pipelined =
-        mode == BinaryWriteMode::Pipelined ||
-        (mode == BinaryWriteMode::Automatic && topLevelSize(value) >= kPipelineFrom);
+        mode == detail::BinaryWriteMode::Pipelined ||
+        (mode == detail::BinaryWriteMode::Automatic && topLevelSize(value) >= kPipelineFrom);
     const bool numbered = pipelined ? numberPipelined(value, table, scratch)
                                     : DirectWriter(table, scratch.path).write(value);
-    if (!numbered) return std::nullopt;
-    std::optional<std::string> out = table.serialise();
+    if (!numbered) return false;
+    const bool written = table.serialise(out);
     reset.failed = false;
-    return out;
+    return written;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::optional<std::string> writeBinaryPropertyList(const Value& value, BinaryWriteMode mode) {
+    StringOutput out;
+    if (!writeBinary(value, mode, out)) return std::nullopt;
+    return out.take();
 }
 
 }  // namespace detail
 
 std::optional<std::string> writeBinaryPropertyList(const Value& value) {
     return detail::writeBinaryPropertyList(value, detail::BinaryWriteMode::Automatic);
+}
+
+bool writeBinaryPropertyList(const Value& value, ByteSink& sink) {
+    thread_local StreamBuffers buffers;
+    SinkOutput out(sink, buffers);
+    return writeBinary(value, detail::BinaryWriteMode::Automatic, out);
 }
 
 }  // namespace quillon
