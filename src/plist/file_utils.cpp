@@ -142,15 +142,15 @@ public:
         if (failed_ || (fd_ < 0 && !open())) return fail();
         if (!atomically_) return writeAllToDescriptor(fd_, bytes) || fail();
         while (!bytes.empty()) {
-            const auto piece = bytes.substr(0, kWritebackEvery - (written_ - queued_));
+            const auto piece = bytes.substr(0, kWritebackEvery);
             if (!writeAllToDescriptor(fd_, piece)) return fail();
             bytes.remove_prefix(piece.size());
             written_ += piece.size();
-            if (written_ - queued_ == kWritebackEvery) {
+            if (written_ - queued_ >= kWritebackEvery) {
                 // Only a head start: when the file system refuses, the final fsync still does
                 // all the work.
-                ::sync_file_range(fd_, static_cast<off_t>(queued_), kWritebackEvery,
-                                  SYNC_FILE_RANGE_WRITE);
+                ::sync_file_range(fd_, static_cast<off_t>(queued_),
+                                  static_cast<off_t>(written_ - queued_), SYNC_FILE_RANGE_WRITE);
                 queued_ = written_;
             }
         }
