@@ -5,8 +5,10 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "plist/binary_format.h"
@@ -669,7 +671,7 @@ public:
             table += offsetSize;
             p = putObject(p, o, refSize);
         }
-        // Trailer: five unused bytes and the sort version stay zero; the root is object 0.
+        // Trailer: five unused bytes and the sort version are zero; the root is object 0.
         std::uint8_t* t = table;
         std::memset(t, 0, 6);
         t[6] = static_cast<std::uint8_t>(offsetSize);
@@ -1435,56 +1437,137 @@ private:
     std::uint8_t* base_ = nullptr;
 };
 
-// Memory of streamed writes, kept per thread between them like Scratch: a fresh buffer per
-// write would cost page faults on every chunk.
-struct StreamBuffers {
-    std::unique_ptr<std::uint8_t[]> chunk;
-    std::size_t chunkSize = 0;
-    std::unique_ptr<std::uint8_t[]> table;
-    std::size_t tableSize = 0;
-
-    static void reserve(std::unique_ptr<std::uint8_t[]>& buffer, std::size_t& size, std::size_t n) {
-        if (size >= n) return;
-        buffer.reset();  // the old contents are not needed: let go of them before allocating
-        size = 0;
-        buffer = std::make_unique_for_overwrite<std::uint8_t[]>(n);
-        size = n;
+// A buffer kept between writes; its old contents are never needed again.
+class Buffer {
+public:
+    std::uint8_t* reserve(std::size_t n) {
+        if (size_ < n) {
+            bytes_.reset();  // let go of the old one before asking for the new
+            size_ = 0;
+            bytes_ = std::make_unique_for_overwrite<std::uint8_t[]>(n);
+            size_ = n;
+        }
+        return bytes_.get();
     }
+    std::uint8_t* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    // Lets go of the memory when it is more than `most`.
+    void trim(std::size_t most) {
+        if (size_ <= most) return;
+        bytes_.reset();
+        size_ = 0;
+    }
+
+private:
+    std::unique_ptr<std::uint8_t[]> bytes_;
+    std::size_t size_ = 0;
 };
 
-// Objects are handed to the sink in pieces of this size; larger objects in one piece each.
-constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+// Memory of streamed writes, kept per thread between them like Scratch: fresh buffers would
+// cost page faults on every write.
+struct StreamBuffers {
+    std::array<Buffer, 2> chunks;
+    Buffer table;
+};
 
-// The output pass handing the objects to a sink a chunk at a time; the offset table, which
-// follows them, is built in a buffer of its own and handed over last.
+// Objects are handed to the sink in chunks of at most this size, larger objects in one chunk
+// each.
+constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+// Files whose objects take this much are handed over by a thread of their own.
+constexpr std::uint64_t kSinkThreadFrom = 2 * kChunkSize;
+
+// Hands chunks to a sink on a thread of its own, one at a time, so that the next chunk is laid
+// out while the last is being written.
+class SinkThread {
+public:
+    explicit SinkThread(ByteSink& sink) : sink_(sink), thread_([this] { run(); }) {}
+    ~SinkThread() {
+        state_.store(kStop, std::memory_order_release);
+        state_.notify_one();
+        thread_.join();
+    }
+    SinkThread(const SinkThread&) = delete;
+    SinkThread& operator=(const SinkThread&) = delete;
+
+    // Waits until the chunk handed over before is written, then hands over bytes, which stay
+    // put until the next call. False once the sink has refused a chunk.
+    bool hand(std::string_view bytes) {
+        if (!idle()) return false;
+        bytes_ = bytes;
+        state_.store(kFull, std::memory_order_release);
+        state_.notify_one();
+        return true;
+    }
+
+    // Waits until every chunk handed over is written. False when the sink refused one;
+    // rethrows what it threw.
+    bool idle() {
+        state_.wait(kFull, std::memory_order_acquire);
+        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+        return !failed_;
+    }
+
+private:
+    enum State : int { kEmpty, kFull, kStop };
+
+    void run() {
+        for (;;) {
+            state_.wait(kEmpty, std::memory_order_acquire);
+            if (state_.load(std::memory_order_acquire) == kStop) return;
+            try {
+                if (!sink_.write(bytes_)) failed_ = true;
+            } catch (...) {
+                error_ = std::current_exception();
+                failed_ = true;
+            }
+            // A stop that came meanwhile stays.
+            int full = kFull;
+            state_.compare_exchange_strong(full, kEmpty, std::memory_order_acq_rel);
+            state_.notify_one();
+        }
+    }
+
+    ByteSink& sink_;
+    std::string_view bytes_;
+    bool failed_ = false;
+    std::exception_ptr error_;
+    std::atomic<int> state_{kEmpty};
+    std::thread thread_;
+};
+
+// The output pass handing the objects to a sink a chunk at a time, from a second thread when
+// there are several chunks; the offset table, which follows them, is built in a buffer of its
+// own and handed over last.
 class SinkOutput {
 public:
     SinkOutput(ByteSink& sink, StreamBuffers& buffers) : sink_(sink), buffers_(buffers) {}
     ~SinkOutput() {
+        writer_.reset();  // first: it may still be reading a chunk
         // Let go of what a very large object or table took, as Scratch does.
-        if (buffers_.chunkSize > kChunkSize) {
-            buffers_.chunk.reset();
-            buffers_.chunkSize = 0;
-        }
-        if (buffers_.tableSize > 4 * tableSize_ + 65536) {
-            buffers_.table.reset();
-            buffers_.tableSize = 0;
-        }
+        for (Buffer& chunk : buffers_.chunks)
+            chunk.trim(kChunkSize);
+        buffers_.table.trim(4 * tableSize_ + 65536);
     }
     SinkOutput(const SinkOutput&) = delete;
     SinkOutput& operator=(const SinkOutput&) = delete;
 
-    std::uint8_t* start(std::uint64_t, std::uint64_t tableSize) {
-        tableSize_ = tableSize;
-        StreamBuffers::reserve(buffers_.table, buffers_.tableSize, tableSize);
-        StreamBuffers::reserve(buffers_.chunk, buffers_.chunkSize, kChunkSize);
-        base_ = buffers_.chunk.get();
-        end_ = base_ + buffers_.chunkSize;
-        return buffers_.table.get();
+    std::uint8_t* start(std::uint64_t tableOffset, std::uint64_t tableSize) {
+        tableSize_ = static_cast<std::size_t>(tableSize);
+        std::uint8_t* table = buffers_.table.reserve(tableSize_);
+        if (tableOffset >= kSinkThreadFrom && std::thread::hardware_concurrency() >= 2) {
+            buffers_.chunks[1].reserve(kChunkSize);
+            try {
+                writer_.emplace(sink_);
+            } catch (const std::system_error&) {
+                // No thread to be had: the chunks are handed over from this one.
+            }
+        }
+        useChunk(kChunkSize);
+        return table;
     }
     std::uint8_t* first() const { return base_; }
     // Where n bytes can go, p being the end of those laid out so far: p, or the start of an
-    // emptied chunk once the full one is handed over. Null when the sink refuses it.
+    // empty chunk once the full one is handed over. Null when the sink refuses it.
     std::uint8_t* room(std::uint8_t* p, std::uint64_t n) {
         return static_cast<std::uint64_t>(end_ - p) >= n ? p : next(p, n);
     }
@@ -1492,31 +1575,42 @@ public:
         return handed_ + static_cast<std::uint64_t>(p - base_);
     }
     bool finish(std::uint8_t* p) {
-        return hand(p) && sink_.write({reinterpret_cast<const char*>(buffers_.table.get()),
-                                       static_cast<std::size_t>(tableSize_)});
+        if (!hand(p) || (writer_ && !writer_->idle())) return false;
+        return sink_.write({reinterpret_cast<const char*>(buffers_.table.data()), tableSize_});
     }
 
 private:
+    void useChunk(std::uint64_t n) {
+        Buffer& chunk = buffers_.chunks[current_];
+        base_ = chunk.reserve(static_cast<std::size_t>(std::max<std::uint64_t>(n, kChunkSize)));
+        end_ = base_ + chunk.size();
+    }
+
     bool hand(const std::uint8_t* p) {
         const auto n = static_cast<std::size_t>(p - base_);
         handed_ += n;
-        return n == 0 || sink_.write({reinterpret_cast<const char*>(base_), n});
+        if (n == 0) return true;
+        const std::string_view bytes(reinterpret_cast<const char*>(base_), n);
+        if (!writer_) return sink_.write(bytes);
+        if (!writer_->hand(bytes)) return false;
+        current_ ^= 1;  // the other chunk is free: its write ended before this one was handed
+        return true;
     }
 
     [[gnu::noinline]] std::uint8_t* next(std::uint8_t* p, std::uint64_t n) {
         if (!hand(p)) return nullptr;
-        StreamBuffers::reserve(buffers_.chunk, buffers_.chunkSize, static_cast<std::size_t>(n));
-        base_ = buffers_.chunk.get();
-        end_ = base_ + buffers_.chunkSize;
+        useChunk(n);
         return base_;
     }
 
     ByteSink& sink_;
     StreamBuffers& buffers_;
-    std::uint8_t* base_ = nullptr;  // the chunk being filled
+    std::optional<SinkThread> writer_;
+    std::size_t current_ = 0;       // the chunk being filled
+    std::uint8_t* base_ = nullptr;  // its start
     std::uint8_t* end_ = nullptr;
     std::uint64_t handed_ = 0;  // bytes handed to the sink before base_
-    std::uint64_t tableSize_ = 0;
+    std::size_t tableSize_ = 0;
 };
 
 // Numbers value's objects, then lays them out into out; false when value is refused or out

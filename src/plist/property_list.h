@@ -39,8 +39,9 @@ Value parsePropertyList(std::string_view bytes, PropertyListFormat* format = nul
 std::optional<std::string> writeBinaryPropertyList(const Value& value);
 
 // The same bytes, handed to sink in pieces of about a megabyte as they are laid out, so that a
-// large tree is never held whole in memory a second time. False when value is refused (sink
-// then has received nothing) or sink refuses a piece.
+// large tree is never held whole in memory a second time. Several pieces are handed over from a
+// second thread, one call at a time, while the next is laid out; what sink throws reaches the
+// caller. False when value is refused (sink then has received nothing) or sink refuses a piece.
 bool writeBinaryPropertyList(const Value& value, ByteSink& sink);
 
 // Serialises value as an XML property list with the standard header and tab indentation.

@@ -24,7 +24,8 @@ mode_t modeOf(const std::string& path) {
 
 std::size_t entriesIn(const TempDir& dir) {
     std::size_t n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++n;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++n;
     return n;
 }
 
@@ -42,7 +43,8 @@ public:
     }
     std::string joined() const {
         std::string all;
-        for (const auto& piece : pieces) all += piece;
+        for (const auto& piece : pieces)
+            all += piece;
         return all;
     }
 
@@ -111,7 +113,8 @@ TEST(file_bytes, streamed_write_keeps_the_pieces_in_order_and_the_mode) {
     ::chmod(p.c_str(), 0640);
     // Pieces of an odd size, together several writeback ranges long, crossing their bounds.
     std::string expected;
-    for (char c = 'a'; c < 'f'; ++c) expected += std::string(777'777, c);
+    for (char c = 'a'; c < 'f'; ++c)
+        expected += std::string(777'777, c);
     const auto produce = [&](ByteSink& sink) {
         for (std::size_t at = 0; at < expected.size(); at += 777'777)
             if (!sink.write(std::string_view(expected).substr(at, 777'777))) return false;
@@ -178,7 +181,8 @@ TEST(dictionary_files, read_either_format_into_mutable_containers) {
 TEST(dictionary_files, binary_file_is_streamed_with_the_bytes_of_the_string_writer) {
     TempDir dir;
     Data big(3 << 20);  // one object larger than the pieces the writer hands over
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<std::uint8_t>(i * 7);
     const DictRef trees[] = {makeDictionary({{"k", "v"}, {"list", makeArray({1, 2.5, "k"})}}),
                              makeDictionary({{"big", big}, {"after", "x"}}),
                              testing::makePreferences(3000)};
@@ -198,6 +202,16 @@ TEST(dictionary_files, binary_file_is_streamed_with_the_bytes_of_the_string_writ
     EXPECT_FALSE(writeBinaryPropertyList(Value(trees[2]), refusing));
     EXPECT_EQ(refusing.pieces.size(), 1u);
     EXPECT_EQ(refusing.refused, 1u);
+    // What the sink throws reaches the caller, whichever thread handed the piece over.
+    struct Throwing final : ByteSink {
+        bool write(std::string_view) override { throw std::runtime_error("sink failed"); }
+    } throwing;
+    EXPECT_THROW(writeBinaryPropertyList(Value(trees[0]), throwing), std::runtime_error);
+    EXPECT_THROW(writeBinaryPropertyList(Value(trees[2]), throwing), std::runtime_error);
+    // The writer is whole again after the failures.
+    PiecesSink again;
+    ASSERT_TRUE(writeBinaryPropertyList(Value(trees[2]), again));
+    EXPECT_EQ(again.joined(), writeBinaryPropertyList(Value(trees[2])).value());
 }
 
 TEST(dictionary_files, unreadable_or_non_dictionary_files_give_nothing) {
