@@ -5,9 +5,11 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <span>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "plist/binary_format.h"
@@ -648,32 +650,37 @@ public:
         return true;
     }
 
-    std::string serialise() const {
+    // Lays the file out into out (a StringOutput or a SinkOutput, below): the header, the
+    // objects in number order, the offset table, the trailer. False when out refuses bytes.
+    template <typename Output>
+    bool serialise(Output& out) const {
         const std::uint64_t count = objects_.size();
         const unsigned refSize = bf::unsignedWidth(count - 1);
-        // The size is known up front, so the output is allocated once.
+        // All sizes are known up front, so the output can be allocated once.
         const std::uint64_t tableOffset =
             bf::kHeaderSize + unreferencedBytes_ + refsUsed_ * refSize;
         const std::uint64_t lastOffset = tableOffset - objectSize(objects_.back(), refSize);
         const unsigned offsetSize = bf::unsignedWidth(lastOffset);
-        std::string out(tableOffset + count * offsetSize + bf::kTrailerSize, '\0');
-        auto* base = reinterpret_cast<std::uint8_t*>(out.data());
-        std::memcpy(base, bf::kMagic.data(), bf::kHeaderSize);
-        std::uint8_t* p = base + bf::kHeaderSize;
-        std::uint8_t* table = base + tableOffset;
+        std::uint8_t* table = out.start(tableOffset, count * offsetSize + bf::kTrailerSize);
+        std::uint8_t* p = out.room(out.first(), bf::kHeaderSize);
+        std::memcpy(p, bf::kMagic.data(), bf::kHeaderSize);
+        p += bf::kHeaderSize;
         for (const Object& o : objects_) {
-            bf::storeBig(table, static_cast<std::uint64_t>(p - base), offsetSize);
+            p = out.room(p, objectSize(o, refSize));
+            if (!p) return false;
+            bf::storeBig(table, out.offset(p), offsetSize);
             table += offsetSize;
             p = putObject(p, o, refSize);
         }
-        // Trailer: five unused bytes and the sort version stay zero; the root is object 0.
+        // Trailer: five unused bytes and the sort version are zero; the root is object 0.
         std::uint8_t* t = table;
+        std::memset(t, 0, 6);
         t[6] = static_cast<std::uint8_t>(offsetSize);
         t[7] = static_cast<std::uint8_t>(refSize);
         bf::storeBig(t + 8, count, 8);
         bf::storeBig(t + 16, 0, 8);
         bf::storeBig(t + 24, tableOffset, 8);
-        return out;
+        return out.finish(p);
     }
 
 private:
@@ -1414,11 +1421,207 @@ bool numberPipelined(const Value& root, ObjectTable& table, Scratch& scratch) {
     return pipe.finish() && numbering.complete();
 }
 
-}  // namespace
+// The output pass writing into one string of the file's size, the offset table in place.
+class StringOutput {
+public:
+    std::uint8_t* start(std::uint64_t tableOffset, std::uint64_t tableSize) {
+        out_.resize(tableOffset + tableSize);
+        base_ = reinterpret_cast<std::uint8_t*>(out_.data());
+        return base_ + tableOffset;
+    }
+    std::uint8_t* first() const { return base_; }
+    std::uint8_t* room(std::uint8_t* p, std::uint64_t) const { return p; }
+    std::uint64_t offset(const std::uint8_t* p) const {
+        return static_cast<std::uint64_t>(p - base_);
+    }
+    bool finish(std::uint8_t*) const { return true; }
+    std::string take() { return std::move(out_); }
 
-namespace detail {
+private:
+    std::string out_;
+    std::uint8_t* base_ = nullptr;
+};
 
-std::optional<std::string> writeBinaryPropertyList(const Value& value, BinaryWriteMode mode) {
+// A buffer kept between writes; its old contents are never needed again.
+class Buffer {
+public:
+    std::uint8_t* reserve(std::size_t n) {
+        if (size_ < n) {
+            bytes_.reset();  // let go of the old one before asking for the new
+            size_ = 0;
+            bytes_ = std::make_unique_for_overwrite<std::uint8_t[]>(n);
+            size_ = n;
+        }
+        return bytes_.get();
+    }
+    std::uint8_t* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    // Lets go of the memory when it is more than `most`.
+    void trim(std::size_t most) {
+        if (size_ <= most) return;
+        bytes_.reset();
+        size_ = 0;
+    }
+
+private:
+    std::unique_ptr<std::uint8_t[]> bytes_;
+    std::size_t size_ = 0;
+};
+
+// Memory of streamed writes, kept per thread between them like Scratch: fresh buffers would
+// cost page faults on every write.
+struct StreamBuffers {
+    std::array<Buffer, 2> chunks;
+    Buffer table;
+};
+
+// Objects are handed to the sink in chunks of at most this size, larger objects in one chunk
+// each.
+constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+// Files whose objects take this much are handed over by a thread of their own.
+constexpr std::uint64_t kSinkThreadFrom = 2 * kChunkSize;
+
+// Hands chunks to a sink on a thread of its own, one at a time, so that the next chunk is laid
+// out while the last is being written.
+class SinkThread {
+public:
+    explicit SinkThread(ByteSink& sink) : sink_(sink), thread_([this] { run(); }) {}
+    ~SinkThread() {
+        state_.store(kStop, std::memory_order_release);
+        state_.notify_one();
+        thread_.join();
+    }
+    SinkThread(const SinkThread&) = delete;
+    SinkThread& operator=(const SinkThread&) = delete;
+
+    // Waits until the chunk handed over before is written, then hands over bytes, which stay
+    // put until the next call. False once the sink has refused a chunk.
+    bool hand(std::string_view bytes) {
+        if (!idle()) return false;
+        bytes_ = bytes;
+        state_.store(kFull, std::memory_order_release);
+        state_.notify_one();
+        return true;
+    }
+
+    // Waits until every chunk handed over is written. False when the sink refused one;
+    // rethrows what it threw.
+    bool idle() {
+        state_.wait(kFull, std::memory_order_acquire);
+        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+        return !failed_;
+    }
+
+private:
+    enum State : int { kEmpty, kFull, kStop };
+
+    void run() {
+        for (;;) {
+            state_.wait(kEmpty, std::memory_order_acquire);
+            if (state_.load(std::memory_order_acquire) == kStop) return;
+            try {
+                if (!sink_.write(bytes_)) failed_ = true;
+            } catch (...) {
+                error_ = std::current_exception();
+                failed_ = true;
+            }
+            // A stop that came meanwhile stays.
+            int full = kFull;
+            state_.compare_exchange_strong(full, kEmpty, std::memory_order_acq_rel);
+            state_.notify_one();
+        }
+    }
+
+    ByteSink& sink_;
+    std::string_view bytes_;
+    bool failed_ = false;
+    std::exception_ptr error_;
+    std::atomic<int> state_{kEmpty};
+    std::thread thread_;
+};
+
+// The output pass handing the objects to a sink a chunk at a time, from a second thread when
+// there are several chunks; the offset table, which follows them, is built in a buffer of its
+// own and handed over last.
+class SinkOutput {
+public:
+    SinkOutput(ByteSink& sink, StreamBuffers& buffers) : sink_(sink), buffers_(buffers) {}
+    ~SinkOutput() {
+        writer_.reset();  // first: it may still be reading a chunk
+        // Let go of what a very large object or table took, as Scratch does.
+        for (Buffer& chunk : buffers_.chunks)
+            chunk.trim(kChunkSize);
+        buffers_.table.trim(4 * tableSize_ + 65536);
+    }
+    SinkOutput(const SinkOutput&) = delete;
+    SinkOutput& operator=(const SinkOutput&) = delete;
+
+    std::uint8_t* start(std::uint64_t tableOffset, std::uint64_t tableSize) {
+        tableSize_ = static_cast<std::size_t>(tableSize);
+        std::uint8_t* table = buffers_.table.reserve(tableSize_);
+        if (tableOffset >= kSinkThreadFrom && std::thread::hardware_concurrency() >= 2) {
+            buffers_.chunks[1].reserve(kChunkSize);
+            try {
+                writer_.emplace(sink_);
+            } catch (const std::system_error&) {
+                // No thread to be had: the chunks are handed over from this one.
+            }
+        }
+        useChunk(kChunkSize);
+        return table;
+    }
+    std::uint8_t* first() const { return base_; }
+    // Where n bytes can go, p being the end of those laid out so far: p, or the start of an
+    // empty chunk once the full one is handed over. Null when the sink refuses it.
+    std::uint8_t* room(std::uint8_t* p, std::uint64_t n) {
+        return static_cast<std::uint64_t>(end_ - p) >= n ? p : next(p, n);
+    }
+    std::uint64_t offset(const std::uint8_t* p) const {
+        return handed_ + static_cast<std::uint64_t>(p - base_);
+    }
+    bool finish(std::uint8_t* p) {
+        if (!hand(p) || (writer_ && !writer_->idle())) return false;
+        return sink_.write({reinterpret_cast<const char*>(buffers_.table.data()), tableSize_});
+    }
+
+private:
+    void useChunk(std::uint64_t n) {
+        Buffer& chunk = buffers_.chunks[current_];
+        base_ = chunk.reserve(static_cast<std::size_t>(std::max<std::uint64_t>(n, kChunkSize)));
+        end_ = base_ + chunk.size();
+    }
+
+    bool hand(const std::uint8_t* p) {
+        const auto n = static_cast<std::size_t>(p - base_);
+        handed_ += n;
+        if (n == 0) return true;
+        const std::string_view bytes(reinterpret_cast<const char*>(base_), n);
+        if (!writer_) return sink_.write(bytes);
+        if (!writer_->hand(bytes)) return false;
+        current_ ^= 1;  // the other chunk is free: its write ended before this one was handed
+        return true;
+    }
+
+    [[gnu::noinline]] std::uint8_t* next(std::uint8_t* p, std::uint64_t n) {
+        if (!hand(p)) return nullptr;
+        useChunk(n);
+        return base_;
+    }
+
+    ByteSink& sink_;
+    StreamBuffers& buffers_;
+    std::optional<SinkThread> writer_;
+    std::size_t current_ = 0;       // the chunk being filled
+    std::uint8_t* base_ = nullptr;  // its start
+    std::uint8_t* end_ = nullptr;
+    std::uint64_t handed_ = 0;  // bytes handed to the sink before base_
+    std::size_t tableSize_ = 0;
+};
+
+// Numbers value's objects, then lays them out into out; false when value is refused or out
+// refuses bytes.
+template <typename Output>
+bool writeBinary(const Value& value, detail::BinaryWriteMode mode, Output& out) {
     thread_local Scratch scratch;
     // Reset however the write ends, a thrown bad_alloc included, so no stale object numbers or
     // path entries reach the next write.
@@ -1429,20 +1632,36 @@ std::optional<std::string> writeBinaryPropertyList(const Value& value, BinaryWri
     } reset{scratch};
     ObjectTable table(scratch);
     const bool pipelined =
-        mode == BinaryWriteMode::Pipelined ||
-        (mode == BinaryWriteMode::Automatic && topLevelSize(value) >= kPipelineFrom);
+        mode == detail::BinaryWriteMode::Pipelined ||
+        (mode == detail::BinaryWriteMode::Automatic && topLevelSize(value) >= kPipelineFrom);
     const bool numbered = pipelined ? numberPipelined(value, table, scratch)
                                     : DirectWriter(table, scratch.path).write(value);
-    if (!numbered) return std::nullopt;
-    std::optional<std::string> out = table.serialise();
+    if (!numbered) return false;
+    const bool written = table.serialise(out);
     reset.failed = false;
-    return out;
+    return written;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::optional<std::string> writeBinaryPropertyList(const Value& value, BinaryWriteMode mode) {
+    StringOutput out;
+    if (!writeBinary(value, mode, out)) return std::nullopt;
+    return out.take();
 }
 
 }  // namespace detail
 
 std::optional<std::string> writeBinaryPropertyList(const Value& value) {
     return detail::writeBinaryPropertyList(value, detail::BinaryWriteMode::Automatic);
+}
+
+bool writeBinaryPropertyList(const Value& value, ByteSink& sink) {
+    thread_local StreamBuffers buffers;
+    SinkOutput out(sink, buffers);
+    return writeBinary(value, detail::BinaryWriteMode::Automatic, out);
 }
 
 }  // namespace quillon

@@ -25,11 +25,6 @@ public:
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
 
 private:
     int fd_;
@@ -125,40 +120,95 @@ void removeStaleTemporaries(const std::string& path) {
     ::closedir(dir);
 }
 
-bool writeAtomically(const std::string& path, std::string_view bytes, mode_t newFileMode) {
-    mode_t mode = newFileMode;
-    bool keepMode = false;
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
-        keepMode = true;
-    }
-    removeStaleTemporaries(path);
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        tmp = temporaryNameFor(path);
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    Fd file(fd);
-    // open() applied the umask; an existing file's own mode is restored exactly.
-    bool ok = (!keepMode || ::fchmod(file.get(), mode) == 0) &&
-              writeAllToDescriptor(file.get(), bytes) &&
-              ::fsync(file.get()) == 0;
-    ok = file.close() && ok;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
-    ::unlink(tmp.c_str());
-    return false;
-}
+// Once this many bytes of an atomic write are written, the kernel is asked to start putting
+// them on disk, so that the disk works while the rest is produced.
+constexpr std::uint64_t kWritebackEvery = std::uint64_t{1} << 20;
 
-bool writeInPlace(const std::string& path, std::string_view bytes, mode_t newFileMode) {
-    Fd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, newFileMode));
-    if (file.get() < 0) return false;
-    const bool ok = writeAllToDescriptor(file.get(), bytes);
-    return file.close() && ok;
-}
+// The file a write goes to: beside the target for an atomic write, the target itself
+// otherwise. Opened at the first byte, so a producer that gives up before producing anything
+// leaves everything as it was. Removes an uncommitted temporary file when destroyed.
+class FileSink final : public ByteSink {
+public:
+    FileSink(const std::string& path, bool atomically, mode_t newFileMode)
+        : path_(path), atomically_(atomically), mode_(newFileMode) {}
+    ~FileSink() override {
+        if (fd_ >= 0) ::close(fd_);
+        if (!tmp_.empty()) ::unlink(tmp_.c_str());
+    }
+    FileSink(const FileSink&) = delete;
+    FileSink& operator=(const FileSink&) = delete;
+
+    bool write(std::string_view bytes) override {
+        if (failed_ || (fd_ < 0 && !open())) return fail();
+        if (!atomically_) return writeAllToDescriptor(fd_, bytes) || fail();
+        while (!bytes.empty()) {
+            const auto piece = bytes.substr(0, kWritebackEvery);
+            if (!writeAllToDescriptor(fd_, piece)) return fail();
+            bytes.remove_prefix(piece.size());
+            written_ += piece.size();
+            if (written_ - queued_ >= kWritebackEvery) {
+                // Only a head start: when the file system refuses, the final fsync still does
+                // all the work.
+                ::sync_file_range(fd_, static_cast<off_t>(queued_),
+                                  static_cast<off_t>(written_ - queued_), SYNC_FILE_RANGE_WRITE);
+                queued_ = written_;
+            }
+        }
+        return true;
+    }
+
+    // Ends a write whose bytes are all in: flushed and renamed over the target when atomic.
+    bool commit() {
+        if (failed_ || (fd_ < 0 && !open())) return false;
+        const bool flushed = !atomically_ || ::fsync(fd_) == 0;
+        const bool closed = ::close(fd_) == 0;
+        fd_ = -1;
+        if (!flushed || !closed) return false;
+        if (atomically_ && ::rename(tmp_.c_str(), path_.c_str()) != 0) return false;
+        tmp_.clear();
+        return true;
+    }
+
+private:
+    bool fail() {
+        failed_ = true;
+        return false;
+    }
+
+    bool open() {
+        if (!atomically_) {
+            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode_);
+            return fd_ >= 0;
+        }
+        mode_t mode = mode_;
+        bool keepMode = false;
+        struct stat existing {};
+        if (::stat(path_.c_str(), &existing) == 0) {
+            mode = existing.st_mode & 07777;
+            keepMode = true;
+        }
+        removeStaleTemporaries(path_);
+        for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
+            const std::string tmp = temporaryNameFor(path_);
+            fd_ = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd_ >= 0)
+                tmp_ = tmp;
+            else if (errno != EEXIST)
+                return false;
+        }
+        // open() applied the umask; an existing file's own mode is restored exactly.
+        return fd_ >= 0 && (!keepMode || ::fchmod(fd_, mode) == 0);
+    }
+
+    const std::string& path_;
+    const bool atomically_;
+    const mode_t mode_;
+    int fd_ = -1;
+    std::string tmp_;  // the temporary file while it exists
+    bool failed_ = false;
+    std::uint64_t written_ = 0;
+    std::uint64_t queued_ = 0;  // bytes handed to the kernel's writeback so far
+};
 
 }  // namespace
 
@@ -204,8 +254,14 @@ std::optional<std::string> readFileBytes(const std::string& path, std::size_t ma
 
 bool writeFileBytes(const std::string& path, std::string_view bytes, bool atomically,
                     mode_t newFileMode) {
-    return atomically ? writeAtomically(path, bytes, newFileMode)
-                      : writeInPlace(path, bytes, newFileMode);
+    return writeFileWith(path, atomically, newFileMode,
+                         [bytes](ByteSink& sink) { return sink.write(bytes); });
+}
+
+bool writeFileWith(const std::string& path, bool atomically, mode_t newFileMode,
+                   const std::function<bool(ByteSink&)>& produce) {
+    FileSink sink(path, atomically, newFileMode);
+    return produce(sink) && sink.commit();
 }
 
 Value propertyListWithContentsOfFile(const std::string& path, PropertyListFormat* format) {
@@ -226,7 +282,12 @@ bool writeDictionary(const Dictionary& dict, const std::string& path, bool atomi
     DictRef shared = std::const_pointer_cast<Dictionary>(dict.sharedReference());
     if (!shared) shared = deepCopy(dict);
     if (!shared) return false;
-    const auto bytes = writePropertyList(Value(std::move(shared)), format);
+    const Value value(std::move(shared));
+    if (format == PropertyListFormat::Binary)
+        return writeFileWith(path, atomically, 0644, [&value](ByteSink& sink) {
+            return writeBinaryPropertyList(value, sink);
+        });
+    const auto bytes = writeXmlPropertyList(value);
     return bytes && writeFileBytes(path, *bytes, atomically);
 }
 

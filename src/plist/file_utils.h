@@ -1,6 +1,7 @@
 // Property-list files: reading into mutable containers, plain and atomic writes, deep copies.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,15 @@ std::optional<std::string> readFileBytes(const std::string& path,
 // A failed write returns false and leaves an existing file as it was when atomic.
 bool writeFileBytes(const std::string& path, std::string_view bytes, bool atomically,
                     mode_t newFileMode = 0644);
+
+// Writes to path, with the rules of writeFileBytes, the bytes that produce hands to the sink, as
+// it produces them. Nothing is created or truncated before the first byte arrives (or before
+// produce returns, for an empty file). An atomic write has the kernel put each megabyte on disk
+// as soon as it is written, so that the flush at the end has little left to wait for.
+// produce returning false, or the sink refusing bytes, fails the write; an exception from
+// produce propagates once the temporary file is removed.
+bool writeFileWith(const std::string& path, bool atomically, mode_t newFileMode,
+                   const std::function<bool(ByteSink&)>& produce);
 
 // Writes all of bytes to an open descriptor, resuming after interruptions and short writes;
 // false on the first error.

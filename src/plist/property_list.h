@@ -11,6 +11,14 @@ namespace quillon {
 
 enum class PropertyListFormat { Binary, Xml };
 
+// Takes serialised bytes piece by piece, in order: a file being written, for one.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // False when the bytes could not be taken; the writer then stops and reports failure.
+    virtual bool write(std::string_view bytes) = 0;
+};
+
 // Parses a binary property list. Returns absent for anything that is not a well-formed binary
 // property list: truncated or inconsistent tables, references out of range, an object that
 // contains itself, nesting deeper than maxPropertyListDepth, invalid strings. A null object
@@ -29,6 +37,12 @@ Value parsePropertyList(std::string_view bytes, PropertyListFormat* format = nul
 // where they fit and UTF-16 big-endian otherwise. Returns nothing when value is not a property
 // list (see isPropertyList) or holds invalid UTF-8.
 std::optional<std::string> writeBinaryPropertyList(const Value& value);
+
+// The same bytes, handed to sink in pieces of about a megabyte as they are laid out, so that a
+// large tree is never held whole in memory a second time. Several pieces are handed over from a
+// second thread, one call at a time, while the next is laid out; what sink throws reaches the
+// caller. False when value is refused (sink then has received nothing) or sink refuses a piece.
+bool writeBinaryPropertyList(const Value& value, ByteSink& sink);
 
 // Serialises value as an XML property list with the standard header and tab indentation.
 // Returns nothing when value is not a property list, holds a UID, or holds text that XML

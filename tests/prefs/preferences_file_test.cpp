@@ -136,6 +136,23 @@ TEST(preferences_file, moves_an_unreadable_user_file_aside_before_writing_the_de
     EXPECT_FALSE(fs::exists(home.prefs));
 }
 
+TEST(preferences_file, large_save_writes_the_bytes_of_the_binary_writer) {
+    Home home;
+    const DictRef prefs = testing::makePreferences(3000);
+    ASSERT_TRUE(saveQuillonMousePrefs(*prefs, home.prefs));
+    EXPECT_EQ(testing::readAll(home.prefs), writeBinaryPropertyList(Value(prefs)).value());
+    EXPECT_EQ(modeOf(home.prefs), 0600u);
+
+    // Refused while it is numbered, on the large tree's path too: the saved file stays.
+    const std::string saved = testing::readAll(home.prefs);
+    prefs->dictionary("settings")->dictionary("2999")->set("displayName", "bad \xff utf-8");
+    EXPECT_FALSE(saveQuillonMousePrefs(*prefs, home.prefs));
+    EXPECT_EQ(testing::readAll(home.prefs), saved);
+    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(home.prefs).parent_path()),
+                            fs::directory_iterator()),
+              1);
+}
+
 TEST(preferences_file, save_keeps_the_mode_a_file_already_has) {
     Home home;
     home.writeUserFile("old");
