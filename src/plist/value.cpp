@@ -266,8 +266,9 @@ Entry* allocateEntries(std::size_t n) {
     return static_cast<Entry*>(::operator new(n * sizeof(Entry)));
 }
 
-void freeEntries(Entry* p, std::size_t n) {
-    ::operator delete(p, n * sizeof(Entry));
+// Unsized: not every compiler we build with has sized deallocation on.
+void freeEntries(Entry* p) {
+    ::operator delete(p);
 }
 
 }  // namespace
@@ -276,7 +277,7 @@ Dictionary::Dictionary() = default;
 
 Dictionary::~Dictionary() {
     std::destroy_n(data_, size_);
-    if (data_ != inline_) freeEntries(data_, capacity_);
+    if (data_ != inline_) freeEntries(data_);
 }
 
 DictRef Dictionary::create(std::size_t capacity) {
@@ -348,7 +349,7 @@ void Dictionary::reserveOneMore() {
     Entry* moved = allocateEntries(capacity);
     std::uninitialized_move(data_, data_ + size_, moved);
     std::destroy_n(data_, size_);
-    if (data_ != inline_) freeEntries(data_, capacity_);
+    if (data_ != inline_) freeEntries(data_);
     data_ = moved;
     capacity_ = capacity;
 }
