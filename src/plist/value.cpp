@@ -254,7 +254,7 @@ struct WithRoom {
         nextRoom.at = block + head;
         return reinterpret_cast<T*>(block);
     }
-    // The last reference may go on any thread, so the size is not looked up.
+    // The room's size is not kept, so the block is freed unsized.
     void deallocate(T* p, std::size_t) { ::operator delete(p); }
     template <typename U>
     bool operator==(const WithRoom<U>&) const {
