@@ -593,13 +593,9 @@ public:
             shortStringBytes(key, bytes);
             if (!newString(bytes, key.meta & 0xFF, index, true)) return false;
         } else {
-            std::uint32_t next = 0;
-            if (!nextNumber(next)) return false;
-            index = leaves_.findOrInsert(objects_, kind, nullptr, key.a, next);
-            if (index == LeafTable::kNone) {
-                add(Object{kind, nullptr, key.a, 0});
-                index = next;
-            }
+            bool fresh = false;
+            if (!numberLeaf(kind, nullptr, key.a, index, fresh)) return false;
+            if (fresh) add(Object{kind, nullptr, key.a, 0});
         }
         recent_.remember(key, index);
         return true;
@@ -618,14 +614,9 @@ public:
 
     // A string by its bytes; copied when they are not the tree's.
     bool newString(const char* bytes, std::uint64_t size, std::uint32_t& index, bool copy = false) {
-        std::uint32_t next = 0;
-        if (!nextNumber(next)) return false;
-        const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Ascii, bytes, size, next);
-        if (found != LeafTable::kNone) {
-            index = found;
-            return true;
-        }
-        index = next;
+        bool fresh = false;
+        if (!numberLeaf(Kind::Ascii, bytes, size, index, fresh)) return false;
+        if (!fresh) return true;
         std::uint64_t units = size;
         Kind kind = Kind::Ascii;
         if (!bf::isAscii(bytes, size)) {
@@ -638,15 +629,9 @@ public:
     }
 
     bool data(const char* bytes, std::uint64_t size, std::uint32_t& index) {
-        std::uint32_t next = 0;
-        if (!nextNumber(next)) return false;
-        const std::uint32_t found = leaves_.findOrInsert(objects_, Kind::Data, bytes, size, next);
-        if (found != LeafTable::kNone) {
-            index = found;
-            return true;
-        }
-        add(Object{Kind::Data, bytes, size, 0});
-        index = next;
+        bool fresh = false;
+        if (!numberLeaf(Kind::Data, bytes, size, index, fresh)) return false;
+        if (fresh) add(Object{Kind::Data, bytes, size, 0});
         return true;
     }
 
@@ -698,6 +683,18 @@ private:
             refs_.resize(std::max<std::size_t>(first + n, 2 * refs_.size()));
         refsUsed_ = first + n;
         return first;
+    }
+
+    // The number of a leaf: an equal one's, or (fresh) the next, for the caller to add. Strings
+    // are looked up as Kind::Ascii. False once numbers would no longer fit in 32 bits.
+    bool numberLeaf(Kind kind, const char* bytes, std::uint64_t num, std::uint32_t& index,
+                    bool& fresh) {
+        std::uint32_t next = 0;
+        if (!nextNumber(next)) return false;
+        index = leaves_.findOrInsert(objects_, kind, bytes, num, next);
+        fresh = index == LeafTable::kNone;
+        if (fresh) index = next;
+        return true;
     }
 
     // The next object number; false once numbers would no longer fit in 32 bits.

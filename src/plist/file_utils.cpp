@@ -274,31 +274,27 @@ DictRef mutableDictionaryWithContentsOfFile(const std::string& path) {
     return propertyListWithContentsOfFile(path).dictionary();
 }
 
-namespace {
-
-bool writeDictionary(const Dictionary& dict, const std::string& path, bool atomically,
-                     PropertyListFormat format) {
+bool writeDictionaryToFile(const Dictionary& dict, const std::string& path,
+                           PropertyListFormat format, bool atomically, mode_t newFileMode) {
     // Every dictionary made through create() is shared; one that is not is written from a copy.
     DictRef shared = std::const_pointer_cast<Dictionary>(dict.sharedReference());
     if (!shared) shared = deepCopy(dict);
     if (!shared) return false;
     const Value value(std::move(shared));
     if (format == PropertyListFormat::Binary)
-        return writeFileWith(path, atomically, 0644, [&value](ByteSink& sink) {
+        return writeFileWith(path, atomically, newFileMode, [&value](ByteSink& sink) {
             return writeBinaryPropertyList(value, sink);
         });
     const auto bytes = writeXmlPropertyList(value);
-    return bytes && writeFileBytes(path, *bytes, atomically);
+    return bytes && writeFileBytes(path, *bytes, atomically, newFileMode);
 }
 
-}  // namespace
-
 bool writeToBinaryFile(const Dictionary& dict, const std::string& path, bool atomically) {
-    return writeDictionary(dict, path, atomically, PropertyListFormat::Binary);
+    return writeDictionaryToFile(dict, path, PropertyListFormat::Binary, atomically);
 }
 
 bool writeToFile(const Dictionary& dict, const std::string& path, bool atomically) {
-    return writeDictionary(dict, path, atomically, PropertyListFormat::Xml);
+    return writeDictionaryToFile(dict, path, PropertyListFormat::Xml, atomically);
 }
 
 DictRef mutableDeepAutoreleasedCopy(const Dictionary& dict) { return deepCopy(dict); }

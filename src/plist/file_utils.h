@@ -44,6 +44,12 @@ Value propertyListWithContentsOfFile(const std::string& path, PropertyListFormat
 // parsed or its top level is not a dictionary.
 DictRef mutableDictionaryWithContentsOfFile(const std::string& path);
 
+// Serialises dict in format and writes it under the rules of writeFileBytes; the binary format
+// goes into the file as it is laid out. A dictionary not held by a shared_ptr is written from a
+// copy. False when either step fails.
+bool writeDictionaryToFile(const Dictionary& dict, const std::string& path,
+                           PropertyListFormat format, bool atomically, mode_t newFileMode = 0644);
+
 // Serialises dict as a binary property list and writes it; false when either step fails.
 bool writeToBinaryFile(const Dictionary& dict, const std::string& path, bool atomically);
 

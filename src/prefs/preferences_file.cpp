@@ -44,23 +44,11 @@ std::string writeTarget(const std::string& path) {
     return ec ? path : target.string();
 }
 
-// Serialises dict and replaces the file at path with the bytes, atomically. The binary format
-// is written as it is laid out, so the disk starts on the file while the rest is produced.
+// Serialises dict and replaces the file at path (a linked file's target) with it, atomically.
 bool writePrefs(const Dictionary& dict, const std::string& path, PropertyListFormat format) {
-    DictRef shared = std::const_pointer_cast<Dictionary>(dict.sharedReference());
-    if (!shared) shared = deepCopy(dict);
-    if (!shared) return false;
-    const Value value(std::move(shared));
-    std::optional<std::string> bytes;
-    if (format != PropertyListFormat::Binary) {
-        bytes = writePropertyList(value, format);
-        if (!bytes) return false;
-    }
     const std::string target = writeTarget(path);
-    if (!makeFolders(folderOf(target))) return false;
-    if (bytes) return writeFileBytes(target, *bytes, true, kNewFileMode);
-    return writeFileWith(target, true, kNewFileMode,
-                         [&value](ByteSink& sink) { return writeBinaryPropertyList(value, sink); });
+    return makeFolders(folderOf(target)) &&
+           writeDictionaryToFile(dict, target, format, true, kNewFileMode);
 }
 
 // Moves a file that exists but did not read as a dictionary to "<path>.corrupt" (".corrupt.N"
