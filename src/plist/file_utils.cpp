@@ -157,6 +157,24 @@ public:
         return true;
     }
 
+    // Only a temporary file, which a failed write removes, may take bytes that turn out to be
+    // of no use.
+    bool takesRewrites() const override { return atomically_; }
+
+    bool rewrite(std::uint64_t offset, std::string_view bytes) override {
+        if (failed_ || fd_ < 0 || !atomically_ || offset + bytes.size() > written_) return fail();
+        while (!bytes.empty()) {
+            const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+            if (n <= 0) {
+                if (n < 0 && errno == EINTR) continue;
+                return fail();
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+            offset += static_cast<std::uint64_t>(n);
+        }
+        return true;
+    }
+
     // Ends a write whose bytes are all in: flushed and renamed over the target when atomic.
     bool commit() {
         if (failed_ || (fd_ < 0 && !open())) return false;
