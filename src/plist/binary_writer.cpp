@@ -9,6 +9,7 @@
 #include <span>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -110,11 +111,11 @@ public:
     // The object number of an equal leaf, or kNone after noting that `next` will be it.
     // Strings are looked up under Kind::Ascii whichever way they are written.
     std::uint32_t findOrInsert(const std::vector<Object>& objects, Kind kind, const char* bytes,
-                               std::uint64_t num, std::uint32_t next) {
+                               std::uint64_t num, std::uint32_t next, std::uint64_t hash) {
         // Grown at three quarters full: with the tags, probe runs stay short there, and a table
         // half the size stays in a nearer cache once a file has many distinct leaves.
         if (4 * (used_ + 1) > 3 * slots_.size()) grow();
-        const auto tag = static_cast<std::uint32_t>(hash(kind, bytes, num) >> 32);
+        const auto tag = static_cast<std::uint32_t>(hash >> 32);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = tag & mask;; i = (i + 1) & mask) {
             Slot& s = slots_[i];
@@ -129,6 +130,16 @@ public:
             if (k == kind && o.num == num && (!bytes || sameBytes(o.bytes, bytes, num)))
                 return s.index;
         }
+    }
+
+    // Asks for the slot where a lookup of hash starts.
+    void prefetch(std::uint64_t hash) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[(hash >> 32) & (slots_.size() - 1)]);
+    }
+
+    static std::uint64_t hash(Kind kind, const char* bytes, std::uint64_t num) {
+        return bytes ? hashBytes(bytes, num) + static_cast<std::uint64_t>(kind)
+                     : mix(num ^ (static_cast<std::uint64_t>(kind) << 56));
     }
 
     // Empties the table for the next write; a table much larger than this write needed is
@@ -147,11 +158,6 @@ private:
         std::uint32_t tag = 0;
         std::uint32_t index = kNone;
     };
-
-    static std::uint64_t hash(Kind kind, const char* bytes, std::uint64_t num) {
-        return bytes ? hashBytes(bytes, num) + static_cast<std::uint64_t>(kind)
-                     : mix(num ^ (static_cast<std::uint64_t>(kind) << 56));
-    }
 
     void grow() {
         std::vector<Slot> old(std::max<std::size_t>(1024, slots_.size() * 2));
@@ -206,6 +212,15 @@ inline ShortLeaf shortString(const char* p, std::size_t n) {
 class RecentLeaves {
 public:
     static constexpr std::uint32_t kNone = LeafTable::kNone;
+    static constexpr unsigned kBits = 10;
+
+    // Where k is kept.
+    static std::size_t home(const ShortLeaf& k) {
+        // Multiply-shift: the top bits of each product depend on every bit of its word.
+        const std::uint64_t h =
+            ((k.a ^ k.meta) * 0x9E3779B97F4A7C15u) ^ (k.b * 0xD6E8FEB86659FD93u);
+        return static_cast<std::size_t>(h >> (64 - kBits));
+    }
 
     std::uint32_t find(const ShortLeaf& k) const {
         const Entry& e = entries_[home(k)];
@@ -231,13 +246,6 @@ private:
         std::uint32_t index = 0;
         std::uint32_t generation = 0;
     };
-    static constexpr unsigned kBits = 10;
-    static std::size_t home(const ShortLeaf& k) {
-        // Multiply-shift: the top bits of each product depend on every bit of its word.
-        const std::uint64_t h =
-            ((k.a ^ k.meta) * 0x9E3779B97F4A7C15u) ^ (k.b * 0xD6E8FEB86659FD93u);
-        return static_cast<std::size_t>(h >> (64 - kBits));
-    }
     std::array<Entry, std::size_t{1} << kBits> entries_{};
     std::uint32_t generation_ = 1;
 };
@@ -475,19 +483,23 @@ inline bool operator==(const ShortLeaf& x, const ShortLeaf& y) {
 // tables. The numbering runs on a second thread, so the two overlap. A small tree is written
 // in one direct pass (DirectWriter), which a thread would not pay for.
 
-enum class Op : std::uint32_t {
-    Leaf,        // a scalar or a string of at most 16 bytes, in its short form
+enum class Op : std::uint16_t {
+    Leaf,        // a scalar or a string of at most 16 bytes, in its short form, and its slot
+    Repeat,      // slot: the leaf sent last with that slot (see Walker::leaf)
     LongString,  // a: the bytes, b: their number
     Data,        // a: the bytes, b: their number
     Array,       // b: the number of elements
     Dict,        // b: the number of entries; the keys follow, then the values
     SameKeys,    // in place of the b keys of a dictionary: the keys of the last one of that size
+    PackedDict,  // a dictionary of meta entries whose keys are the last ones of that size and
+                 // whose values are Repeats, their slots packed in a and b (Walker::packed)
 };
 
 struct Token {
     std::uint64_t a;
     std::uint64_t b;
     std::uint32_t meta;  // of a Leaf: its short form's
+    std::uint16_t slot;  // of a Leaf or Repeat
     Op op;
 };
 
@@ -495,6 +507,9 @@ struct Token {
 // run of keys travels as one token. Runs up to this size are remembered, keys of at most 16
 // bytes only.
 constexpr std::size_t kMaxKeyRun = 16;
+// A PackedDict holds up to this many slots of RecentLeaves::kBits bits, six in each word.
+constexpr std::size_t kSlotsPerWord = 6;
+constexpr std::size_t kMaxPacked = 2 * kSlotsPerWord;
 
 // Copies of short strings met in this write, so their objects need not point into the tree.
 class ShortStringArena {
@@ -586,18 +601,53 @@ public:
         return index != RecentLeaves::kNone || newLeaf(key, index);
     }
 
+    // The hash of a leaf token's lookup in the leaf table (0 for other tokens), worked out
+    // ahead of its turn while the table's slot, usually far in memory, is asked for. Long
+    // strings and data are hashed here, so their bytes should have been asked for before
+    // (prefetchBytes).
+    std::uint64_t prepare(const Token& t) const {
+        std::uint64_t hash = 0;
+        switch (t.op) {
+            case Op::Leaf:
+                hash = leafHash(ShortLeaf{t.a, t.b, t.meta});
+                break;
+            case Op::LongString:
+                hash = LeafTable::hash(Kind::Ascii, reinterpret_cast<const char*>(t.a), t.b);
+                break;
+            case Op::Data:
+                hash = LeafTable::hash(Kind::Data, reinterpret_cast<const char*>(t.a), t.b);
+                break;
+            default:
+                return 0;
+        }
+        leaves_.prefetch(hash);
+        return hash;
+    }
+    static void prefetchBytes(const Token& t) {
+        if (t.op == Op::LongString || t.op == Op::Data) {
+            const auto* p = reinterpret_cast<const char*>(t.a);
+            __builtin_prefetch(p);
+            if (t.b > 64) __builtin_prefetch(p + 64);
+        }
+    }
+
     [[gnu::noinline]] bool newLeaf(const ShortLeaf& key, std::uint32_t& index) {
+        if (!numberLeaf(key, leafHash(key), index)) return false;
+        recent_.remember(key, index);
+        return true;
+    }
+
+    // A scalar or short string by its short form, looked up in the leaf table only.
+    bool numberLeaf(const ShortLeaf& key, std::uint64_t hash, std::uint32_t& index) {
         const auto kind = static_cast<Kind>((key.meta >> 8) - 1);
         if (kind == Kind::Ascii) {
             char bytes[16];
             shortStringBytes(key, bytes);
-            if (!newString(bytes, key.meta & 0xFF, index, true)) return false;
-        } else {
-            bool fresh = false;
-            if (!numberLeaf(kind, nullptr, key.a, index, fresh)) return false;
-            if (fresh) add(Object{kind, nullptr, key.a, 0});
+            return newString(bytes, key.meta & 0xFF, index, hash, true);
         }
-        recent_.remember(key, index);
+        bool fresh = false;
+        if (!numberLeaf(kind, nullptr, key.a, hash, index, fresh)) return false;
+        if (fresh) add(Object{kind, nullptr, key.a, 0});
         return true;
     }
 
@@ -613,9 +663,13 @@ public:
     }
 
     // A string by its bytes; copied when they are not the tree's.
-    bool newString(const char* bytes, std::uint64_t size, std::uint32_t& index, bool copy = false) {
+    bool newString(const char* bytes, std::uint64_t size, std::uint32_t& index) {
+        return newString(bytes, size, index, LeafTable::hash(Kind::Ascii, bytes, size));
+    }
+    bool newString(const char* bytes, std::uint64_t size, std::uint32_t& index, std::uint64_t hash,
+                   bool copy = false) {
         bool fresh = false;
-        if (!numberLeaf(Kind::Ascii, bytes, size, index, fresh)) return false;
+        if (!numberLeaf(Kind::Ascii, bytes, size, hash, index, fresh)) return false;
         if (!fresh) return true;
         std::uint64_t units = size;
         Kind kind = Kind::Ascii;
@@ -629,8 +683,11 @@ public:
     }
 
     bool data(const char* bytes, std::uint64_t size, std::uint32_t& index) {
+        return data(bytes, size, index, LeafTable::hash(Kind::Data, bytes, size));
+    }
+    bool data(const char* bytes, std::uint64_t size, std::uint32_t& index, std::uint64_t hash) {
         bool fresh = false;
-        if (!numberLeaf(Kind::Data, bytes, size, index, fresh)) return false;
+        if (!numberLeaf(Kind::Data, bytes, size, hash, index, fresh)) return false;
         if (fresh) add(Object{Kind::Data, bytes, size, 0});
         return true;
     }
@@ -669,6 +726,8 @@ public:
     }
 
 private:
+    friend class StreamedLayout;
+
     // Appends an object, counting the bytes it takes apart from references, whose width is only
     // known at the end.
     void add(const Object& o) {
@@ -685,13 +744,23 @@ private:
         return first;
     }
 
-    // The number of a leaf: an equal one's, or (fresh) the next, for the caller to add. Strings
-    // are looked up as Kind::Ascii. False once numbers would no longer fit in 32 bits.
-    bool numberLeaf(Kind kind, const char* bytes, std::uint64_t num, std::uint32_t& index,
-                    bool& fresh) {
+    // The hash of a leaf by its short form, as LeafTable::hash gives it for its bytes or bits.
+    static std::uint64_t leafHash(const ShortLeaf& key) {
+        const auto kind = static_cast<Kind>((key.meta >> 8) - 1);
+        if (kind != Kind::Ascii) return LeafTable::hash(kind, nullptr, key.a);
+        char bytes[16];
+        shortStringBytes(key, bytes);
+        return LeafTable::hash(Kind::Ascii, bytes, key.meta & 0xFF);
+    }
+
+    // The number of a leaf (whose hash is given): an equal one's, or (fresh) the next, for the
+    // caller to add. Strings are looked up as Kind::Ascii. False once numbers would no longer
+    // fit in 32 bits.
+    bool numberLeaf(Kind kind, const char* bytes, std::uint64_t num, std::uint64_t hash,
+                    std::uint32_t& index, bool& fresh) {
         std::uint32_t next = 0;
         if (!nextNumber(next)) return false;
-        index = leaves_.findOrInsert(objects_, kind, bytes, num, next);
+        index = leaves_.findOrInsert(objects_, kind, bytes, num, next, hash);
         fresh = index == LeafTable::kNone;
         if (fresh) index = next;
         return true;
@@ -810,48 +879,394 @@ private:
     ShortStringArena& shortStrings_;
 };
 
+// The output pass writing into one string of the file's size, the offset table in place.
+class StringOutput {
+public:
+    std::uint8_t* start(std::uint64_t tableOffset, std::uint64_t tableSize) {
+        out_.resize(tableOffset + tableSize);
+        base_ = reinterpret_cast<std::uint8_t*>(out_.data());
+        return base_ + tableOffset;
+    }
+    std::uint8_t* first() const { return base_; }
+    std::uint8_t* room(std::uint8_t* p, std::uint64_t) const { return p; }
+    std::uint64_t offset(const std::uint8_t* p) const {
+        return static_cast<std::uint64_t>(p - base_);
+    }
+    bool finish(std::uint8_t*) const { return true; }
+    std::string take() { return std::move(out_); }
+
+private:
+    std::string out_;
+    std::uint8_t* base_ = nullptr;
+};
+
+// A buffer kept between writes; its old contents are never needed again.
+class Buffer {
+public:
+    std::uint8_t* reserve(std::size_t n) {
+        if (size_ < n) {
+            bytes_.reset();  // let go of the old one before asking for the new
+            size_ = 0;
+            bytes_ = std::make_unique_for_overwrite<std::uint8_t[]>(n);
+            size_ = n;
+        }
+        return bytes_.get();
+    }
+    std::uint8_t* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    // Lets go of the memory when it is more than `most`.
+    void trim(std::size_t most) {
+        if (size_ <= most) return;
+        bytes_.reset();
+        size_ = 0;
+    }
+
+private:
+    std::unique_ptr<std::uint8_t[]> bytes_;
+    std::size_t size_ = 0;
+};
+
+// Memory of streamed writes, kept per thread between them like Scratch: fresh buffers would
+// cost page faults on every write.
+struct StreamBuffers {
+    std::array<Buffer, 2> chunks;
+    Buffer table;
+    std::vector<std::uint8_t> offsets;  // of a streamed layout
+};
+
+// Objects are handed to the sink in chunks of at most this size, larger objects in one chunk
+// each.
+constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+// Files whose objects take this much are handed over by a thread of their own.
+constexpr std::uint64_t kSinkThreadFrom = 2 * kChunkSize;
+
+// Hands chunks to a sink on a thread of its own, one at a time, so that the next chunk is laid
+// out while the last is being written.
+class SinkThread {
+public:
+    explicit SinkThread(ByteSink& sink) : sink_(sink), thread_([this] { run(); }) {}
+    ~SinkThread() {
+        state_.store(kStop, std::memory_order_release);
+        state_.notify_one();
+        thread_.join();
+    }
+    SinkThread(const SinkThread&) = delete;
+    SinkThread& operator=(const SinkThread&) = delete;
+
+    // Waits until the chunk handed over before is written, then hands over bytes, which stay
+    // put until the next call. False once the sink has refused a chunk.
+    bool hand(std::string_view bytes) {
+        if (!idle()) return false;
+        bytes_ = bytes;
+        state_.store(kFull, std::memory_order_release);
+        state_.notify_one();
+        return true;
+    }
+
+    // Waits until every chunk handed over is written. False when the sink refused one;
+    // rethrows what it threw.
+    bool idle() {
+        state_.wait(kFull, std::memory_order_acquire);
+        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+        return !failed_;
+    }
+
+private:
+    enum State : int { kEmpty, kFull, kStop };
+
+    void run() {
+        for (;;) {
+            state_.wait(kEmpty, std::memory_order_acquire);
+            if (state_.load(std::memory_order_acquire) == kStop) return;
+            try {
+                if (!sink_.write(bytes_)) failed_ = true;
+            } catch (...) {
+                error_ = std::current_exception();
+                failed_ = true;
+            }
+            // A stop that came meanwhile stays.
+            int full = kFull;
+            state_.compare_exchange_strong(full, kEmpty, std::memory_order_acq_rel);
+            state_.notify_one();
+        }
+    }
+
+    ByteSink& sink_;
+    std::string_view bytes_;
+    bool failed_ = false;
+    std::exception_ptr error_;
+    std::atomic<int> state_{kEmpty};
+    std::thread thread_;
+};
+
+// The output pass handing the objects to a sink a chunk at a time, from a second thread when
+// there are several chunks; the offset table, which follows them, is built in a buffer of its
+// own and handed over last.
+class SinkOutput {
+public:
+    SinkOutput(ByteSink& sink, StreamBuffers& buffers) : sink_(sink), buffers_(buffers) {}
+    ~SinkOutput() {
+        writer_.reset();  // first: it may still be reading a chunk
+        // Let go of what a very large object or table took, as Scratch does.
+        for (Buffer& chunk : buffers_.chunks)
+            chunk.trim(kChunkSize);
+        buffers_.table.trim(4 * tableSize_ + 65536);
+        std::vector<std::uint8_t>& offsets = buffers_.offsets;
+        if (offsets.capacity() > 4 * offsets.size() + 65536)
+            std::vector<std::uint8_t>().swap(offsets);
+    }
+    SinkOutput(const SinkOutput&) = delete;
+    SinkOutput& operator=(const SinkOutput&) = delete;
+
+    ByteSink& sink() const { return sink_; }
+    // Room for the offset table of a streamed layout, kept between writes.
+    std::vector<std::uint8_t>& offsets() const { return buffers_.offsets; }
+
+    std::uint8_t* start(std::uint64_t tableOffset, std::uint64_t tableSize) {
+        tableSize_ = static_cast<std::size_t>(tableSize);
+        std::uint8_t* table = buffers_.table.reserve(tableSize_);
+        begin(tableOffset >= kSinkThreadFrom);
+        return table;
+    }
+    // Starts laying out into the first chunk; with several chunks to come, they are handed over
+    // from a second thread.
+    void begin(bool severalChunks) {
+        if (severalChunks && std::thread::hardware_concurrency() >= 2) {
+            buffers_.chunks[1].reserve(kChunkSize);
+            try {
+                writer_.emplace(sink_);
+            } catch (const std::system_error&) {
+                // No thread to be had: the chunks are handed over from this one.
+            }
+        }
+        useChunk(kChunkSize);
+    }
+    std::uint8_t* first() const { return base_; }
+    // Where n bytes can go, p being the end of those laid out so far: p, or the start of an
+    // empty chunk once the full one is handed over. Null when the sink refuses it.
+    std::uint8_t* room(std::uint8_t* p, std::uint64_t n) {
+        return static_cast<std::uint64_t>(end_ - p) >= n ? p : next(p, n);
+    }
+    std::uint64_t offset(const std::uint8_t* p) const {
+        return handed_ + static_cast<std::uint64_t>(p - base_);
+    }
+    bool finish(std::uint8_t* p) {
+        return finish(p, {reinterpret_cast<const char*>(buffers_.table.data()), tableSize_});
+    }
+    // Hands over the last chunk, then what follows the objects.
+    bool finish(std::uint8_t* p, std::string_view tail) {
+        if (!hand(p) || (writer_ && !writer_->idle())) return false;
+        return sink_.write(tail);
+    }
+
+private:
+    void useChunk(std::uint64_t n) {
+        Buffer& chunk = buffers_.chunks[current_];
+        base_ = chunk.reserve(static_cast<std::size_t>(std::max<std::uint64_t>(n, kChunkSize)));
+        end_ = base_ + chunk.size();
+    }
+
+    bool hand(const std::uint8_t* p) {
+        const auto n = static_cast<std::size_t>(p - base_);
+        handed_ += n;
+        if (n == 0) return true;
+        const std::string_view bytes(reinterpret_cast<const char*>(base_), n);
+        if (!writer_) return sink_.write(bytes);
+        if (!writer_->hand(bytes)) return false;
+        current_ ^= 1;  // the other chunk is free: its write ended before this one was handed
+        return true;
+    }
+
+    [[gnu::noinline]] std::uint8_t* next(std::uint8_t* p, std::uint64_t n) {
+        if (!hand(p)) return nullptr;
+        useChunk(n);
+        return base_;
+    }
+
+    ByteSink& sink_;
+    StreamBuffers& buffers_;
+    std::optional<SinkThread> writer_;
+    std::size_t current_ = 0;       // the chunk being filled
+    std::uint8_t* base_ = nullptr;  // its start
+    std::uint8_t* end_ = nullptr;
+    std::uint64_t handed_ = 0;  // bytes handed to the sink before base_
+    std::size_t tableSize_ = 0;
+};
+
+// A container whose children are being numbered.
+struct OpenContainer {
+    std::uint64_t first;  // its first reference slot
+    std::uint64_t count;  // elements or entries
+    std::uint64_t next;   // the next key or value
+    std::uint32_t number;
+    bool dict;
+    bool keys;  // a dictionary's keys are still to come
+};
+
+// Lays a large file out behind its numbering, on the numbering's thread, so that most of the
+// file is written while the tree is still being walked rather than after. Once 65,536 objects
+// are numbered, references are 4 bytes whatever follows, so an object's size and place are
+// known as soon as it is numbered; a container's references are final once it closes. The
+// layout waits behind a container opened a short while ago. One that has stayed open long (the
+// root, a table of thousands of records) is laid out with the references it has so far and
+// written again at the end, which only a sink that takes rewrites allows. The bytes are those
+// ObjectTable::serialise gives.
+class StreamedLayout {
+public:
+    StreamedLayout(const ObjectTable& table, SinkOutput& out)
+        : table_(table), out_(out), offsets_(out.offsets()) {
+        offsets_.clear();
+    }
+
+    // Lays out what is final, given the containers still open in number order. False when the
+    // sink refuses bytes.
+    bool advance(std::span<const OpenContainer> stillOpen) {
+        const std::vector<Object>& objects = table_.objects_;
+        if (!started_) {
+            if (objects.size() < kFrom) return true;
+            started_ = true;
+            out_.begin(true);
+            p_ = out_.first();
+            std::memcpy(p_, bf::kMagic.data(), bf::kHeaderSize);
+            p_ += bf::kHeaderSize;
+        }
+        const std::size_t count = objects.size();
+        std::size_t f = 0;
+        while (f < stillOpen.size() && stillOpen[f].number < next_)
+            ++f;
+        offsets_.resize(count * width_);
+        std::uint8_t* entry = offsets_.data() + next_ * width_;
+        for (; next_ < count; ++next_, entry += width_) {
+            const bool open = f < stillOpen.size() && stillOpen[f].number == next_;
+            if (open) {
+                if (count - next_ < kLongOpen) break;
+                ++f;
+            }
+            const Object& o = objects[next_];
+            p_ = out_.room(p_, table_.objectSize(o, kRefSize));
+            if (!p_) return false;
+            const std::uint64_t at = out_.offset(p_);
+            if (at > 0xFFFFFFFF && width_ == 4) {
+                widen();
+                entry = offsets_.data() + next_ * width_;
+            }
+            bf::storeBig(entry, at, width_);
+            if (open) rewrites_.push_back({next_, at});
+            p_ = table_.putObject(p_, o, kRefSize);
+        }
+        return true;
+    }
+
+    // Once every object is numbered: the rest, the offset table and trailer, then the containers
+    // laid out while open, now with all their references. A file too small to have started is
+    // laid out whole here. False when the sink refuses bytes.
+    bool finish() {
+        if (table_.objects_.size() < kFrom) return table_.serialise(out_);
+        if (!advance({})) return false;
+        const std::uint64_t count = next_;
+        const std::uint64_t tableOffset = out_.offset(p_);
+        const std::size_t tableSize = offsets_.size();
+        offsets_.resize(tableSize + bf::kTrailerSize);
+        // Trailer: five unused bytes and the sort version are zero; the root is object 0.
+        std::uint8_t* t = offsets_.data() + tableSize;
+        std::memset(t, 0, 6);
+        t[6] = static_cast<std::uint8_t>(width_);
+        t[7] = static_cast<std::uint8_t>(kRefSize);
+        bf::storeBig(t + 8, count, 8);
+        bf::storeBig(t + 16, 0, 8);
+        bf::storeBig(t + 24, tableOffset, 8);
+        if (!out_.finish(p_, {reinterpret_cast<const char*>(offsets_.data()), offsets_.size()}))
+            return false;
+        std::vector<std::uint8_t> bytes;
+        for (const Rewrite& r : rewrites_) {
+            const Object& o = table_.objects_[r.number];
+            bytes.resize(table_.objectSize(o, kRefSize));
+            table_.putObject(bytes.data(), o, kRefSize);
+            if (!out_.sink().rewrite(r.offset,
+                                     {reinterpret_cast<const char*>(bytes.data()), bytes.size()}))
+                return false;
+        }
+        return true;
+    }
+
+    // Starts once there are this many objects: from 65,537 on, the largest number takes more
+    // than 2 bytes, and a write fails before numbers pass 32 bits, so references take 4.
+    static constexpr std::size_t kFrom = 65537;
+
+private:
+    static constexpr unsigned kRefSize = 4;
+    // A container is laid out before it closes once this many objects followed it; until then
+    // it is likely to close soon.
+    static constexpr std::size_t kLongOpen = 16384;
+
+    struct Rewrite {
+        std::uint32_t number;
+        std::uint64_t offset;
+    };
+
+    // Offsets past 4 GiB take 8 bytes in the table, and so do all the others.
+    void widen() {
+        std::vector<std::uint8_t> wide(offsets_.size() / 4 * 8);
+        for (std::size_t i = 0; i < offsets_.size() / 4; ++i)
+            bf::storeBig(wide.data() + 8 * i, bf::loadBig(offsets_.data() + 4 * i, 4), 8);
+        offsets_.swap(wide);
+        width_ = 8;
+    }
+
+    const ObjectTable& table_;
+    SinkOutput& out_;
+    std::vector<std::uint8_t>& offsets_;  // the offset table so far
+    unsigned width_ = 4;                  // of its entries
+    bool started_ = false;
+    std::uint32_t next_ = 0;  // the next object to lay out
+    std::uint8_t* p_ = nullptr;
+    std::vector<Rewrite> rewrites_;
+};
+
 // The numbering of a pipelined write: takes the walk's tokens in order and keeps track of the
 // containers whose children are still arriving.
 class Numbering {
 public:
-    explicit Numbering(ObjectTable& table) : table_(table) {
+    // With a layout, the objects are laid out after each batch of tokens as far as they can be.
+    Numbering(ObjectTable& table, StreamedLayout* layout) : table_(table), layout_(layout) {
         stack_.reserve(64);
-        stack_.push_back(Frame{0, 1, 0, false, false});  // the root's place
+        stack_.push_back(Frame{0, 1, 0, 0, false, false});  // the root's place
     }
 
     // False when the tokens describe something that cannot be written.
+    //
+    // Leaves that reach the numbering are mostly new to it, and most of its time went into
+    // waiting for the leaf table and for the bytes of long strings, both far in memory: a
+    // token's bytes are asked for 2 * kAhead tokens before its turn, its table slot kAhead
+    // tokens before.
     bool take(const Token* t, std::size_t n) {
-        for (const Token* end = t + n; t != end; ++t)
-            if (!token(*t)) return false;
-        return true;
+        for (std::size_t i = 0; i < n + kAhead; ++i) {
+            if (i + kAhead < n) ObjectTable::prefetchBytes(t[i + kAhead]);
+            if (i < n) ahead_[i % kRing] = table_.prepare(t[i]);
+            if (i >= kAhead && !token(t[i - kAhead], ahead_[(i - kAhead) % kRing])) return false;
+        }
+        return !layout_ || layout_->advance(std::span(stack_).subspan(1));
     }
 
     // True once the root and everything in it has been numbered.
     bool complete() const { return stack_.size() == 1 && stack_.front().next == 1; }
 
 private:
-    // A container whose children are being numbered; the root's place is the bottom frame.
-    struct Frame {
-        std::uint64_t first;  // its first reference slot
-        std::uint64_t count;  // elements or entries
-        std::uint64_t next;   // the next key or value
-        bool dict;
-        bool keys;  // a dictionary's keys are still to come
-    };
+    using Frame = OpenContainer;
 
-    bool token(const Token& t) {
+    bool token(const Token& t, std::uint64_t hash) {
         Frame& f = stack_.back();
-        if (f.keys) return key(t, f);
+        if (f.keys) return key(t, hash, f);
         std::uint32_t index = 0;
         switch (t.op) {
             case Op::Leaf:
-                if (!table_.leaf(ShortLeaf{t.a, t.b, t.meta}, index)) return false;
-                break;
+            case Op::Repeat:
             case Op::LongString:
-                if (!table_.newString(reinterpret_cast<const char*>(t.a), t.b, index)) return false;
+                if (!string(t, hash, index)) return false;
                 break;
             case Op::Data:
-                if (!table_.data(reinterpret_cast<const char*>(t.a), t.b, index)) return false;
+                if (!table_.data(reinterpret_cast<const char*>(t.a), t.b, index, hash))
+                    return false;
                 break;
             case Op::Array:
             case Op::Dict: {
@@ -860,12 +1275,14 @@ private:
                 if (!table_.container(dict, t.b, index, first)) return false;
                 place(f, index);
                 if (t.b) {
-                    stack_.push_back(Frame{first, t.b, 0, dict, dict});
+                    stack_.push_back(Frame{first, t.b, 0, index, dict, dict});
                     return true;
                 }
                 finishFrames();
                 return true;
             }
+            case Op::PackedDict:
+                return packedDict(t, f);
             case Op::SameKeys:
                 return false;  // only ever in place of keys
         }
@@ -892,19 +1309,51 @@ private:
         }
     }
 
-    bool key(const Token& t, Frame& f) {
+    // A whole dictionary: its keys are the last run of its size, its values the leaves last
+    // sent with the slots packed in the token.
+    bool packedDict(const Token& t, Frame& f) {
+        const std::size_t n = t.meta;
+        if (n == 0 || n > kMaxPacked || n > kMaxKeyRun) return false;
+        std::uint32_t index = 0;
+        std::uint64_t first = 0;
+        if (!table_.container(true, n, index, first)) return false;
+        place(f, index);
+        table_.setRefs(first, keyRuns_[n].data(), n);
+        const std::uint64_t words[2] = {t.a, t.b};
+        constexpr std::uint64_t mask = (std::uint64_t{1} << RecentLeaves::kBits) - 1;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint64_t slot =
+                (words[i / kSlotsPerWord] >> (RecentLeaves::kBits * (i % kSlotsPerWord))) & mask;
+            table_.setRef(first + n + i, sent_[slot]);
+        }
+        finishFrames();
+        return true;
+    }
+
+    // A leaf, repeated leaf or long string token (a scalar is a leaf too).
+    bool string(const Token& t, std::uint64_t hash, std::uint32_t& index) {
+        switch (t.op) {
+            case Op::Repeat:
+                index = sent_[t.slot];
+                return true;
+            case Op::Leaf:
+                if (!table_.numberLeaf(ShortLeaf{t.a, t.b, t.meta}, hash, index)) return false;
+                sent_[t.slot] = index;
+                return true;
+            case Op::LongString:
+                return table_.newString(reinterpret_cast<const char*>(t.a), t.b, index, hash);
+            default:
+                return false;
+        }
+    }
+
+    bool key(const Token& t, std::uint64_t hash, Frame& f) {
         if (t.op == Op::SameKeys) {
             if (t.b != f.count || f.count > kMaxKeyRun) return false;
             table_.setRefs(f.first, keyRuns_[f.count].data(), f.count);
         } else {
             std::uint32_t index = 0;
-            if (t.op == Op::Leaf) {
-                if (!table_.leaf(ShortLeaf{t.a, t.b, t.meta}, index)) return false;
-            } else if (t.op == Op::LongString) {
-                if (!table_.newString(reinterpret_cast<const char*>(t.a), t.b, index)) return false;
-            } else {
-                return false;
-            }
+            if (!string(t, hash, index)) return false;
             table_.setRef(f.first + f.next, index);
             if (f.count <= kMaxKeyRun) keyRuns_[f.count][f.next] = index;
             if (++f.next != f.count) return true;
@@ -914,8 +1363,15 @@ private:
         return true;
     }
 
+    static constexpr std::size_t kAhead = 8;
+    static constexpr std::size_t kRing = 16;  // a power of two above kAhead
+
     ObjectTable& table_;
+    StreamedLayout* layout_;
     std::vector<Frame> stack_;
+    std::array<std::uint64_t, kRing> ahead_;  // the hashes prepare() gave
+    // The number of the leaf the walk sent last with each slot.
+    std::array<std::uint32_t, std::size_t{1} << RecentLeaves::kBits> sent_;
     // The numbers of the last run of keys of each size.
     std::array<std::array<std::uint32_t, kMaxKeyRun>, kMaxKeyRun + 1> keyRuns_{};
 };
@@ -964,7 +1420,7 @@ public:
         }
     }
 
-    void put(const Token& t) {
+    [[gnu::always_inline]] void put(const Token& t) {
         if (fill_ == end_) flush();
         *fill_++ = t;
     }
@@ -1001,7 +1457,7 @@ private:
     Token* chunkStart() const { return end_ - kChunk; }
     std::size_t count() const { return static_cast<std::size_t>(fill_ - chunkStart()); }
 
-    void flush() {
+    [[gnu::noinline]] void flush() {
         if (stopped_) {
             fill_ = chunkStart();  // the walk is being stopped; what it sends is of no use
             return;
@@ -1177,8 +1633,9 @@ public:
     bool walk(const Value& root) { return element(root, 0); }
 
 private:
-    // depth is the number of containers around v.
-    bool element(const Value& v, int depth) {
+    // depth is the number of containers around v. In line in the loops over containers: most
+    // values are leaves, and a call costs more than sending one.
+    [[gnu::always_inline]] bool element(const Value& v, int depth) {
         switch (v.type()) {
             case Value::Type::Array:
                 return array(*v.arrayPtr(), depth);
@@ -1191,7 +1648,7 @@ private:
             case Value::Type::Uid: {
                 const Scalar k = scalarOf(v);
                 const ShortLeaf s = shortScalar(k.kind, k.bits);
-                pipe_.put(Token{s.a, s.b, s.meta, Op::Leaf});
+                leaf(s);
                 return true;
             }
             case Value::Type::String:
@@ -1199,8 +1656,8 @@ private:
                 return true;
             case Value::Type::Data: {
                 const Data& d = *v.ifData();
-                pipe_.put(
-                    Token{reinterpret_cast<std::uintptr_t>(dataBytes(d)), d.size(), 0, Op::Data});
+                pipe_.put(Token{reinterpret_cast<std::uintptr_t>(dataBytes(d)), d.size(), 0, 0,
+                                Op::Data});
                 return true;
             }
             case Value::Type::Absent:
@@ -1209,14 +1666,32 @@ private:
         return false;
     }
 
+    // Sends a leaf, or only its slot when it is the leaf sent last with that slot. The numbering
+    // keeps the number of the leaf last sent with each slot, so a leaf that repeats costs it no
+    // lookup, and the walk, which waits less, does the comparing.
+    void leaf(const ShortLeaf& s) {
+        const std::size_t home = RecentLeaves::home(s);
+        const auto slot = static_cast<std::uint16_t>(home);
+        ShortLeaf& sent = sent_[home];
+        if (sent.meta == s.meta && sent.a == s.a && sent.b == s.b) {
+            pipe_.put(Token{0, 0, 0, slot, Op::Repeat});
+            return;
+        }
+        // Field by field, as in sameKeys().
+        sent.a = s.a;
+        sent.b = s.b;
+        sent.meta = s.meta;
+        pipe_.put(Token{s.a, s.b, s.meta, slot, Op::Leaf});
+    }
+
     void string(const std::string& s) {
         if (s.size() > 16) {
             pipe_.put(
-                Token{reinterpret_cast<std::uintptr_t>(s.data()), s.size(), 0, Op::LongString});
+                Token{reinterpret_cast<std::uintptr_t>(s.data()), s.size(), 0, 0, Op::LongString});
             return;
         }
         const ShortLeaf k = shortString(s.data(), s.size());
-        pipe_.put(Token{k.a, k.b, k.meta, Op::Leaf});
+        leaf(k);
     }
 
     bool enter(const void* container, int depth) {
@@ -1224,11 +1699,11 @@ private:
     }
     void leave(const void* container, int depth) { path_.leave(container, depth); }
 
-    bool array(const Array& a, int depth) {
+    [[gnu::noinline]] bool array(const Array& a, int depth) {
         if (!enter(&a, depth)) return false;
         const auto& items = a.items();
         const std::size_t n = items.size();
-        pipe_.put(Token{0, n, 0, Op::Array});
+        pipe_.put(Token{0, n, 0, 0, Op::Array});
         const auto itemAt = [&items](std::size_t j) -> const Value& { return items[j]; };
         prefetchFirst(n, itemAt);
         if (!visitInOrder(n, itemAt, [&](std::size_t i) { return element(items[i], depth + 1); }))
@@ -1237,16 +1712,26 @@ private:
         return true;
     }
 
-    bool dictionary(const Dictionary& d, int depth) {
+    [[gnu::noinline]] bool dictionary(const Dictionary& d, int depth) {
         if (!enter(&d, depth)) return false;
         const auto& entries = d.entries();
         const std::size_t n = entries.size();
-        pipe_.put(Token{0, n, 0, Op::Dict});
         const auto valueAt = [&entries](std::size_t j) -> const Value& {
             return entries[j].second;
         };
         prefetchFirst(n, valueAt);
-        keys(entries);
+        const bool same = sameKeys(entries);
+        Token packedDict;
+        if (same && packed(entries, packedDict)) {
+            pipe_.put(packedDict);
+            leave(&d, depth);
+            return true;
+        }
+        pipe_.put(Token{0, n, 0, 0, Op::Dict});
+        if (same)
+            pipe_.put(Token{0, n, 0, 0, Op::SameKeys});
+        else
+            keys(entries);
         if (!visitInOrder(n, valueAt,
                           [&](std::size_t i) { return element(entries[i].second, depth + 1); }))
             return false;
@@ -1254,13 +1739,11 @@ private:
         return true;
     }
 
-    void keys(std::span<const Dictionary::Entry> entries) {
+    // Compares a dictionary's keys with the last run of its size, and remembers them as the
+    // run: true when they are that run.
+    bool sameKeys(std::span<const Dictionary::Entry> entries) {
         const std::size_t n = entries.size();
-        if (n == 0 || n > kMaxKeyRun) {
-            for (const auto& e : entries)
-                string(e.first);
-            return;
-        }
+        if (n == 0 || n > kMaxKeyRun) return false;
         std::array<ShortLeaf, kMaxKeyRun>& run = keyRuns_[n];
         bool same = runKnown_[n];
         std::size_t i = 0;
@@ -1274,26 +1757,72 @@ private:
             run[i].b = s.b;
             run[i].meta = s.meta;
         }
-        if (i < n) {
-            // A long key: this run is not remembered.
-            runKnown_[n] = false;
-            for (const auto& e : entries)
-                string(e.first);
+        // A long key: this run is not remembered.
+        runKnown_[n] = i == n;
+        return same && i == n;
+    }
+
+    // Sends the keys of a dictionary that sameKeys() found to be no run.
+    void keys(std::span<const Dictionary::Entry> entries) {
+        const std::size_t n = entries.size();
+        if (n >= 1 && n <= kMaxKeyRun && runKnown_[n]) {
+            for (std::size_t j = 0; j < n; ++j)
+                leaf(keyRuns_[n][j]);
             return;
         }
-        runKnown_[n] = true;
-        if (same) {
-            pipe_.put(Token{0, n, 0, Op::SameKeys});
-            return;
+        for (const auto& e : entries)
+            string(e.first);
+    }
+
+    // Most dictionaries of a preferences file are an action's few small numbers under the keys
+    // of the one before: such a dictionary, when each value is the leaf last sent with its
+    // slot, goes as one token.
+    bool packed(std::span<const Dictionary::Entry> entries, Token& t) const {
+        const std::size_t n = entries.size();
+        if (n > kMaxPacked) return false;
+        std::uint64_t words[2] = {0, 0};
+        for (std::size_t i = 0; i < n; ++i) {
+            ShortLeaf s;
+            if (!shortLeaf(entries[i].second, s)) return false;
+            const std::size_t home = RecentLeaves::home(s);
+            const ShortLeaf& sent = sent_[home];
+            if (sent.meta != s.meta || sent.a != s.a || sent.b != s.b) return false;
+            words[i / kSlotsPerWord] |= std::uint64_t{home}
+                                        << (RecentLeaves::kBits * (i % kSlotsPerWord));
         }
-        for (std::size_t j = 0; j < n; ++j)
-            pipe_.put(Token{run[j].a, run[j].b, run[j].meta, Op::Leaf});
+        t = Token{words[0], words[1], static_cast<std::uint32_t>(n), 0, Op::PackedDict};
+        return true;
+    }
+
+    // The short form of a scalar or a string of at most 16 bytes.
+    static bool shortLeaf(const Value& v, ShortLeaf& s) {
+        switch (v.type()) {
+            case Value::Type::Boolean:
+            case Value::Type::Integer:
+            case Value::Type::Real:
+            case Value::Type::Date:
+            case Value::Type::Uid: {
+                const Scalar k = scalarOf(v);
+                s = shortScalar(k.kind, k.bits);
+                return true;
+            }
+            case Value::Type::String: {
+                const std::string& str = *v.ifString();
+                if (str.size() > 16) return false;
+                s = shortString(str.data(), str.size());
+                return true;
+            }
+            default:
+                return false;
+        }
     }
 
     TokenPipe& pipe_;
     PathSet& path_;
     std::array<std::array<ShortLeaf, kMaxKeyRun>, kMaxKeyRun + 1> keyRuns_;
     std::array<bool, kMaxKeyRun + 1> runKnown_{};
+    // The leaf last sent with each slot; a short form's meta is never 0.
+    std::array<ShortLeaf, std::size_t{1} << RecentLeaves::kBits> sent_{};
 };
 
 // The direct write, for trees too small to be worth a second thread: one recursive pass that
@@ -1408,8 +1937,9 @@ std::size_t topLevelSize(const Value& root) {
 // Trees whose top levels hold at least this many values are written by the pipeline.
 constexpr std::size_t kPipelineFrom = 2000;
 
-bool numberPipelined(const Value& root, ObjectTable& table, Scratch& scratch) {
-    Numbering numbering(table);
+bool numberPipelined(const Value& root, ObjectTable& table, Scratch& scratch,
+                     StreamedLayout* layout) {
+    Numbering numbering(table, layout);
     TokenPipe pipe(scratch.tokens, numbering);
     if (!Walker(pipe, scratch.path).walk(root)) {
         pipe.abandon();
@@ -1417,203 +1947,6 @@ bool numberPipelined(const Value& root, ObjectTable& table, Scratch& scratch) {
     }
     return pipe.finish() && numbering.complete();
 }
-
-// The output pass writing into one string of the file's size, the offset table in place.
-class StringOutput {
-public:
-    std::uint8_t* start(std::uint64_t tableOffset, std::uint64_t tableSize) {
-        out_.resize(tableOffset + tableSize);
-        base_ = reinterpret_cast<std::uint8_t*>(out_.data());
-        return base_ + tableOffset;
-    }
-    std::uint8_t* first() const { return base_; }
-    std::uint8_t* room(std::uint8_t* p, std::uint64_t) const { return p; }
-    std::uint64_t offset(const std::uint8_t* p) const {
-        return static_cast<std::uint64_t>(p - base_);
-    }
-    bool finish(std::uint8_t*) const { return true; }
-    std::string take() { return std::move(out_); }
-
-private:
-    std::string out_;
-    std::uint8_t* base_ = nullptr;
-};
-
-// A buffer kept between writes; its old contents are never needed again.
-class Buffer {
-public:
-    std::uint8_t* reserve(std::size_t n) {
-        if (size_ < n) {
-            bytes_.reset();  // let go of the old one before asking for the new
-            size_ = 0;
-            bytes_ = std::make_unique_for_overwrite<std::uint8_t[]>(n);
-            size_ = n;
-        }
-        return bytes_.get();
-    }
-    std::uint8_t* data() const { return bytes_.get(); }
-    std::size_t size() const { return size_; }
-    // Lets go of the memory when it is more than `most`.
-    void trim(std::size_t most) {
-        if (size_ <= most) return;
-        bytes_.reset();
-        size_ = 0;
-    }
-
-private:
-    std::unique_ptr<std::uint8_t[]> bytes_;
-    std::size_t size_ = 0;
-};
-
-// Memory of streamed writes, kept per thread between them like Scratch: fresh buffers would
-// cost page faults on every write.
-struct StreamBuffers {
-    std::array<Buffer, 2> chunks;
-    Buffer table;
-};
-
-// Objects are handed to the sink in chunks of at most this size, larger objects in one chunk
-// each.
-constexpr std::size_t kChunkSize = std::size_t{1} << 20;
-// Files whose objects take this much are handed over by a thread of their own.
-constexpr std::uint64_t kSinkThreadFrom = 2 * kChunkSize;
-
-// Hands chunks to a sink on a thread of its own, one at a time, so that the next chunk is laid
-// out while the last is being written.
-class SinkThread {
-public:
-    explicit SinkThread(ByteSink& sink) : sink_(sink), thread_([this] { run(); }) {}
-    ~SinkThread() {
-        state_.store(kStop, std::memory_order_release);
-        state_.notify_one();
-        thread_.join();
-    }
-    SinkThread(const SinkThread&) = delete;
-    SinkThread& operator=(const SinkThread&) = delete;
-
-    // Waits until the chunk handed over before is written, then hands over bytes, which stay
-    // put until the next call. False once the sink has refused a chunk.
-    bool hand(std::string_view bytes) {
-        if (!idle()) return false;
-        bytes_ = bytes;
-        state_.store(kFull, std::memory_order_release);
-        state_.notify_one();
-        return true;
-    }
-
-    // Waits until every chunk handed over is written. False when the sink refused one;
-    // rethrows what it threw.
-    bool idle() {
-        state_.wait(kFull, std::memory_order_acquire);
-        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-        return !failed_;
-    }
-
-private:
-    enum State : int { kEmpty, kFull, kStop };
-
-    void run() {
-        for (;;) {
-            state_.wait(kEmpty, std::memory_order_acquire);
-            if (state_.load(std::memory_order_acquire) == kStop) return;
-            try {
-                if (!sink_.write(bytes_)) failed_ = true;
-            } catch (...) {
-                error_ = std::current_exception();
-                failed_ = true;
-            }
-            // A stop that came meanwhile stays.
-            int full = kFull;
-            state_.compare_exchange_strong(full, kEmpty, std::memory_order_acq_rel);
-            state_.notify_one();
-        }
-    }
-
-    ByteSink& sink_;
-    std::string_view bytes_;
-    bool failed_ = false;
-    std::exception_ptr error_;
-    std::atomic<int> state_{kEmpty};
-    std::thread thread_;
-};
-
-// The output pass handing the objects to a sink a chunk at a time, from a second thread when
-// there are several chunks; the offset table, which follows them, is built in a buffer of its
-// own and handed over last.
-class SinkOutput {
-public:
-    SinkOutput(ByteSink& sink, StreamBuffers& buffers) : sink_(sink), buffers_(buffers) {}
-    ~SinkOutput() {
-        writer_.reset();  // first: it may still be reading a chunk
-        // Let go of what a very large object or table took, as Scratch does.
-        for (Buffer& chunk : buffers_.chunks)
-            chunk.trim(kChunkSize);
-        buffers_.table.trim(4 * tableSize_ + 65536);
-    }
-    SinkOutput(const SinkOutput&) = delete;
-    SinkOutput& operator=(const SinkOutput&) = delete;
-
-    std::uint8_t* start(std::uint64_t tableOffset, std::uint64_t tableSize) {
-        tableSize_ = static_cast<std::size_t>(tableSize);
-        std::uint8_t* table = buffers_.table.reserve(tableSize_);
-        if (tableOffset >= kSinkThreadFrom && std::thread::hardware_concurrency() >= 2) {
-            buffers_.chunks[1].reserve(kChunkSize);
-            try {
-                writer_.emplace(sink_);
-            } catch (const std::system_error&) {
-                // No thread to be had: the chunks are handed over from this one.
-            }
-        }
-        useChunk(kChunkSize);
-        return table;
-    }
-    std::uint8_t* first() const { return base_; }
-    // Where n bytes can go, p being the end of those laid out so far: p, or the start of an
-    // empty chunk once the full one is handed over. Null when the sink refuses it.
-    std::uint8_t* room(std::uint8_t* p, std::uint64_t n) {
-        return static_cast<std::uint64_t>(end_ - p) >= n ? p : next(p, n);
-    }
-    std::uint64_t offset(const std::uint8_t* p) const {
-        return handed_ + static_cast<std::uint64_t>(p - base_);
-    }
-    bool finish(std::uint8_t* p) {
-        if (!hand(p) || (writer_ && !writer_->idle())) return false;
-        return sink_.write({reinterpret_cast<const char*>(buffers_.table.data()), tableSize_});
-    }
-
-private:
-    void useChunk(std::uint64_t n) {
-        Buffer& chunk = buffers_.chunks[current_];
-        base_ = chunk.reserve(static_cast<std::size_t>(std::max<std::uint64_t>(n, kChunkSize)));
-        end_ = base_ + chunk.size();
-    }
-
-    bool hand(const std::uint8_t* p) {
-        const auto n = static_cast<std::size_t>(p - base_);
-        handed_ += n;
-        if (n == 0) return true;
-        const std::string_view bytes(reinterpret_cast<const char*>(base_), n);
-        if (!writer_) return sink_.write(bytes);
-        if (!writer_->hand(bytes)) return false;
-        current_ ^= 1;  // the other chunk is free: its write ended before this one was handed
-        return true;
-    }
-
-    [[gnu::noinline]] std::uint8_t* next(std::uint8_t* p, std::uint64_t n) {
-        if (!hand(p)) return nullptr;
-        useChunk(n);
-        return base_;
-    }
-
-    ByteSink& sink_;
-    StreamBuffers& buffers_;
-    std::optional<SinkThread> writer_;
-    std::size_t current_ = 0;       // the chunk being filled
-    std::uint8_t* base_ = nullptr;  // its start
-    std::uint8_t* end_ = nullptr;
-    std::uint64_t handed_ = 0;  // bytes handed to the sink before base_
-    std::size_t tableSize_ = 0;
-};
 
 // Numbers value's objects, then lays them out into out; false when value is refused or out
 // refuses bytes.
@@ -1631,10 +1964,18 @@ bool writeBinary(const Value& value, detail::BinaryWriteMode mode, Output& out) 
     const bool pipelined =
         mode == detail::BinaryWriteMode::Pipelined ||
         (mode == detail::BinaryWriteMode::Automatic && topLevelSize(value) >= kPipelineFrom);
-    const bool numbered = pipelined ? numberPipelined(value, table, scratch)
-                                    : DirectWriter(table, scratch.path).write(value);
+    std::optional<StreamedLayout> layout;
+    if constexpr (std::is_same_v<Output, SinkOutput>)
+        if (pipelined && out.sink().takesRewrites()) layout.emplace(table, out);
+    const bool numbered = pipelined
+                              ? numberPipelined(value, table, scratch, layout ? &*layout : nullptr)
+                              : DirectWriter(table, scratch.path).write(value);
     if (!numbered) return false;
-    const bool written = table.serialise(out);
+    bool written = false;
+    if constexpr (std::is_same_v<Output, SinkOutput>)
+        written = layout ? layout->finish() : table.serialise(out);
+    else
+        written = table.serialise(out);
     reset.failed = false;
     return written;
 }
@@ -1649,6 +1990,12 @@ std::optional<std::string> writeBinaryPropertyList(const Value& value, BinaryWri
     return out.take();
 }
 
+bool writeBinaryPropertyList(const Value& value, BinaryWriteMode mode, ByteSink& sink) {
+    thread_local StreamBuffers buffers;
+    SinkOutput out(sink, buffers);
+    return writeBinary(value, mode, out);
+}
+
 }  // namespace detail
 
 std::optional<std::string> writeBinaryPropertyList(const Value& value) {
@@ -1656,9 +2003,7 @@ std::optional<std::string> writeBinaryPropertyList(const Value& value) {
 }
 
 bool writeBinaryPropertyList(const Value& value, ByteSink& sink) {
-    thread_local StreamBuffers buffers;
-    SinkOutput out(sink, buffers);
-    return writeBinary(value, detail::BinaryWriteMode::Automatic, out);
+    return detail::writeBinaryPropertyList(value, detail::BinaryWriteMode::Automatic, sink);
 }
 
 }  // namespace quillon

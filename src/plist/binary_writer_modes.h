@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "plist/property_list.h"
 #include "plist/value.h"
 
 namespace quillon::detail {
@@ -16,5 +17,8 @@ enum class BinaryWriteMode {
 };
 
 std::optional<std::string> writeBinaryPropertyList(const Value& value, BinaryWriteMode mode);
+// The same handed to a sink: with the pipeline and a sink that takes rewrites, a large tree is
+// laid out while it is being numbered.
+bool writeBinaryPropertyList(const Value& value, BinaryWriteMode mode, ByteSink& sink);
 
 }  // namespace quillon::detail

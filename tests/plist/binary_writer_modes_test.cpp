@@ -1,10 +1,12 @@
-// The binary writer's two ways of running, the direct pass and the pipeline with its second
-// thread, must give the same bytes for every tree and refuse the same trees.
+// The binary writer's ways of running, the direct pass, the pipeline with its second thread,
+// and the pipeline laying a large file out into a sink while it numbers, must give the same
+// bytes for every tree and refuse the same trees.
 #include "plist/binary_writer_modes.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -108,15 +110,53 @@ DictRef recordsTree(int records) {
     return makeDictionary({{"settings", settings}, {"version", 3}});
 }
 
+// Keeps what a writer hands over and lets it write parts again, as a temporary file does.
+// Refuses a write or rewrite past the limits given, and throws on the one numbered throwAt.
+class RewritableSink final : public ByteSink {
+public:
+    bool write(std::string_view b) override {
+        if (++calls == throwAt) throw std::runtime_error("sink failed");
+        if (bytes.size() + b.size() > refuseBeyond) return false;
+        bytes.append(b);
+        ++writes;
+        return true;
+    }
+    bool takesRewrites() const override { return true; }
+    bool rewrite(std::uint64_t offset, std::string_view b) override {
+        if (offset + b.size() > bytes.size()) return false;  // only over bytes already taken
+        bytes.replace(offset, b.size(), b);
+        ++rewrites;
+        return true;
+    }
+
+    std::string bytes;
+    int writes = 0;
+    int rewrites = 0;
+    int calls = 0;
+    int throwAt = -1;
+    std::size_t refuseBeyond = SIZE_MAX;
+};
+
+// The pipeline's bytes laid out while numbering, or nothing when refused.
+std::optional<std::string> streamed(const Value& v, RewritableSink& sink) {
+    if (!detail::writeBinaryPropertyList(v, BinaryWriteMode::Pipelined, sink)) return std::nullopt;
+    return sink.bytes;
+}
+
 void expectSameBytes(const Value& v, const std::string& what) {
     // The pipeline writes first: the writer keeps its working memory between writes, and a slot
     // it failed to fill must not be found holding the direct write's answer.
+    RewritableSink sink;
+    const auto laidOut = streamed(v, sink);
     const auto pipelined = detail::writeBinaryPropertyList(v, BinaryWriteMode::Pipelined);
     const auto direct = detail::writeBinaryPropertyList(v, BinaryWriteMode::Direct);
     ASSERT_TRUE(direct.has_value()) << what;
     ASSERT_TRUE(pipelined.has_value()) << what;
+    ASSERT_TRUE(laidOut.has_value()) << what;
     EXPECT_TRUE(*direct == *pipelined)
         << what << ": " << direct->size() << " against " << pipelined->size() << " bytes";
+    EXPECT_TRUE(*direct == *laidOut)
+        << what << ": " << direct->size() << " against " << laidOut->size() << " bytes streamed";
     EXPECT_EQ(parseBinaryPropertyList(*pipelined), v) << what;
 }
 
@@ -130,10 +170,58 @@ TEST(binary_writer_modes, give_the_same_bytes) {
             root->append(randomTree(r, 0));
         expectSameBytes(Value(root), "random tree " + std::to_string(seed));
     }
-    for (int records : {1, 150, 1200})
+    for (int records : {1, 150, 1200, 4000})
         expectSameBytes(Value(recordsTree(records)), std::to_string(records) + " records");
     expectSameBytes(Value(42), "a lone leaf");
     expectSameBytes(Value(makeDictionary({})), "an empty dictionary");
+}
+
+// From about 65,000 objects on, the file is laid out while the tree is numbered: containers
+// that stay open long are written early with the references they have, and again at the end.
+TEST(binary_writer_modes, a_large_file_laid_out_while_numbered_is_written_again_where_it_must) {
+    const DictRef records = recordsTree(4000);
+    // The root and the settings table stay open through the whole write; so do the three
+    // containers around them here, and the large array after them opens late.
+    auto late = Array::create();
+    for (int i = 0; i < 40000; ++i)
+        late->append(i % 3 == 0 ? Value("item " + std::to_string(i)) : Value(i));
+    const Value nested(makeDictionary(
+        {{"outer", makeArray({makeDictionary({{"inner", Value(records)}}), Value(late)})},
+         {"version", 1}}));
+    for (const Value& tree : {Value(records), nested}) {
+        RewritableSink sink;
+        const auto laidOut = streamed(tree, sink);
+        const auto direct = detail::writeBinaryPropertyList(tree, BinaryWriteMode::Direct);
+        ASSERT_TRUE(laidOut.has_value());
+        EXPECT_TRUE(*laidOut == *direct);
+        EXPECT_GE(sink.rewrites, 2);
+        EXPECT_GT(sink.writes, 3);
+    }
+    // A sink that takes no rewrites gets the file laid out after the numbering, in order.
+    struct Plain final : ByteSink {
+        bool write(std::string_view b) override {
+            bytes.append(b);
+            return true;
+        }
+        std::string bytes;
+    } plain;
+    ASSERT_TRUE(detail::writeBinaryPropertyList(nested, BinaryWriteMode::Pipelined, plain));
+    EXPECT_TRUE(plain.bytes == detail::writeBinaryPropertyList(nested, BinaryWriteMode::Direct));
+}
+
+// The sink's refusals and exceptions reach the caller from whichever thread laid the bytes out.
+TEST(binary_writer_modes, a_file_laid_out_while_numbered_stops_when_the_sink_fails) {
+    const Value tree(recordsTree(4000));
+    const auto expected = detail::writeBinaryPropertyList(tree, BinaryWriteMode::Direct);
+    ASSERT_TRUE(expected.has_value());
+    RewritableSink refusing;
+    refusing.refuseBeyond = 1 << 20;  // the second piece
+    EXPECT_FALSE(streamed(tree, refusing));
+    RewritableSink throwing;
+    throwing.throwAt = 3;
+    EXPECT_THROW(streamed(tree, throwing), std::runtime_error);
+    RewritableSink again;
+    EXPECT_TRUE(streamed(tree, again) == expected);
 }
 
 TEST(binary_writer_modes, the_automatic_choice_gives_the_same_bytes_for_large_trees) {
@@ -148,15 +236,21 @@ TEST(binary_writer_modes, refuse_the_same_trees_and_recover) {
     const auto refusedBoth = [](const Value& v, const char* what) {
         EXPECT_FALSE(detail::writeBinaryPropertyList(v, BinaryWriteMode::Direct)) << what;
         EXPECT_FALSE(detail::writeBinaryPropertyList(v, BinaryWriteMode::Pipelined)) << what;
+        // Also by the layout into a sink, which may have taken bytes by then.
+        RewritableSink sink;
+        EXPECT_FALSE(streamed(v, sink)) << what;
+        return sink.bytes.size();
     };
-    // Each flaw sits near the end of a large tree, after the numbering has moved to its thread.
+    // Each flaw sits near the end of a large tree, after the numbering has moved to its thread
+    // and the layout has started.
     {
-        auto tree = recordsTree(2000);
+        auto tree = recordsTree(4000);
         tree->dictionary("settings")->set("zz", std::string("bad \xC3 UTF-8"));
-        refusedBoth(Value(tree), "invalid UTF-8, found by the numbering");
+        // Found last, when a megabyte or more of the file has been handed over.
+        EXPECT_GE(refusedBoth(Value(tree), "invalid UTF-8, found by the numbering"), 1u << 19);
     }
     {
-        auto tree = recordsTree(2000);
+        auto tree = recordsTree(4000);
         auto loop = Array::create();
         auto inner = makeArray({1, 2});
         loop->append(inner);
@@ -166,7 +260,7 @@ TEST(binary_writer_modes, refuse_the_same_trees_and_recover) {
         inner->clear();  // let the cycle go
     }
     {
-        auto tree = recordsTree(2000);
+        auto tree = recordsTree(4000);
         tree->dictionary("settings")->set("zz", makeArray({1, Value(), 2}));
         refusedBoth(Value(tree), "an absent element");
     }
@@ -174,12 +268,12 @@ TEST(binary_writer_modes, refuse_the_same_trees_and_recover) {
         Value deep = 1;
         for (int i = 0; i <= maxPropertyListDepth; ++i)
             deep = makeArray({deep});
-        auto tree = recordsTree(2000);
+        auto tree = recordsTree(4000);
         tree->dictionary("settings")->set("zz", deep);
         refusedBoth(Value(tree), "nesting beyond the limit");
     }
     // Nothing of the failed writes reaches the next one.
-    expectSameBytes(Value(recordsTree(2000)), "after the failures");
+    expectSameBytes(Value(recordsTree(4000)), "after the failures");
 }
 
 TEST(binary_writer_modes, threads_writing_at_once_agree) {

@@ -242,6 +242,12 @@ TEST(dictionary_files, write_refuses_what_is_not_a_property_list_without_touchin
     auto badText = makeDictionary({{"name", "bad \xff utf-8"}});
     EXPECT_FALSE(writeToBinaryFile(*badText, p, true));
     EXPECT_FALSE(writeToBinaryFile(*badText, p, false));
+    // A large file is mostly written to its temporary file by the time its last record is
+    // refused; in place, it is not laid out before it is all numbered.
+    auto large = testing::makePreferences(3000);
+    large->dictionary("settings")->set("zzzz", "bad \xff utf-8");
+    EXPECT_FALSE(writeToBinaryFile(*large, p, true));
+    EXPECT_FALSE(writeToBinaryFile(*large, p, false));
     EXPECT_EQ(readAll(p), "previous");
     EXPECT_EQ(entriesIn(dir), 1u);
 }
