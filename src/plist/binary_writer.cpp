@@ -1363,8 +1363,8 @@ private:
         return true;
     }
 
-    static constexpr std::size_t kAhead = 8;
-    static constexpr std::size_t kRing = 16;  // a power of two above kAhead
+    static constexpr std::size_t kAhead = 16;
+    static constexpr std::size_t kRing = 32;  // a power of two above kAhead
 
     ObjectTable& table_;
     StreamedLayout* layout_;
@@ -1607,7 +1607,12 @@ inline void prefetchFirst(std::size_t n, Child child) {
 // Visits elements 0 to n - 1 in order (child(j) is element j) while the memory of later ones is
 // asked for in the two stages; stops at the first visit that fails.
 template <typename Child, typename Visit>
-inline bool visitInOrder(std::size_t n, Child child, Visit visit) {
+inline bool visitInOrder(std::size_t n, Child child, Visit visit, bool askAhead = true) {
+    if (!askAhead) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (!visit(i)) return false;
+        return true;
+    }
     for (std::size_t i = 0; i < n && i < kElementsAhead; ++i)
         prefetchElements(child(i));
     for (std::size_t i = 0; i < n; ++i) {
@@ -1697,6 +1702,34 @@ private:
     bool enter(const void* container, int depth) {
         return !pipe_.stopped() && path_.enter(container, depth);
     }
+
+    // A tree read from a file lies in memory in the order the walk reads it, a container before
+    // what it holds, and the processor's own prefetching follows it: asking for memory ahead
+    // then only costs. A tree built piece by piece has its containers after what they hold and
+    // needs it. Where the first container inside each container lies tells which.
+    struct Inside {
+        Inside(Walker& w, const void* container)
+            : walker(w), outer(w.current_), outerSeen(w.firstSeen_) {
+            if (outer && !outerSeen) {
+                const int step = container > outer ? 1 : -1;
+                w.parentFirst_ = std::clamp(w.parentFirst_ + step, -kEvidence, kEvidence);
+            }
+            w.current_ = container;
+            w.firstSeen_ = false;
+            askAhead = w.parentFirst_ <= 0;
+        }
+        ~Inside() {
+            walker.current_ = outer;
+            walker.firstSeen_ = true;  // the outer container has met its first container
+        }
+        Inside(const Inside&) = delete;
+        Inside& operator=(const Inside&) = delete;
+
+        Walker& walker;
+        const void* outer;
+        bool outerSeen;
+        bool askAhead;
+    };
     void leave(const void* container, int depth) { path_.leave(container, depth); }
 
     [[gnu::noinline]] bool array(const Array& a, int depth) {
@@ -1705,8 +1738,11 @@ private:
         const std::size_t n = items.size();
         pipe_.put(Token{0, n, 0, 0, Op::Array});
         const auto itemAt = [&items](std::size_t j) -> const Value& { return items[j]; };
-        prefetchFirst(n, itemAt);
-        if (!visitInOrder(n, itemAt, [&](std::size_t i) { return element(items[i], depth + 1); }))
+        const Inside inside(*this, &a);
+        if (inside.askAhead) prefetchFirst(n, itemAt);
+        if (!visitInOrder(
+                n, itemAt, [&](std::size_t i) { return element(items[i], depth + 1); },
+                inside.askAhead))
             return false;
         leave(&a, depth);
         return true;
@@ -1719,7 +1755,8 @@ private:
         const auto valueAt = [&entries](std::size_t j) -> const Value& {
             return entries[j].second;
         };
-        prefetchFirst(n, valueAt);
+        const Inside inside(*this, &d);
+        if (inside.askAhead) prefetchFirst(n, valueAt);
         const bool same = sameKeys(entries);
         Token packedDict;
         if (same && packed(entries, packedDict)) {
@@ -1732,8 +1769,9 @@ private:
             pipe_.put(Token{0, n, 0, 0, Op::SameKeys});
         else
             keys(entries);
-        if (!visitInOrder(n, valueAt,
-                          [&](std::size_t i) { return element(entries[i].second, depth + 1); }))
+        if (!visitInOrder(
+                n, valueAt, [&](std::size_t i) { return element(entries[i].second, depth + 1); },
+                inside.askAhead))
             return false;
         leave(&d, depth);
         return true;
@@ -1823,6 +1861,12 @@ private:
     std::array<bool, kMaxKeyRun + 1> runKnown_{};
     // The leaf last sent with each slot; a short form's meta is never 0.
     std::array<ShortLeaf, std::size_t{1} << RecentLeaves::kBits> sent_{};
+
+    static constexpr int kEvidence = 8;
+    const void* current_ = nullptr;  // the container being visited
+    bool firstSeen_ = false;         // whether a container inside it has been met
+    // Containers met first inside others that lay after them, less those that lay before.
+    int parentFirst_ = 0;
 };
 
 // The direct write, for trees too small to be worth a second thread: one recursive pass that
