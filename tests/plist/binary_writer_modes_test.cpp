@@ -172,6 +172,13 @@ TEST(binary_writer_modes, give_the_same_bytes) {
     }
     for (int records : {1, 150, 1200, 4000})
         expectSameBytes(Value(recordsTree(records)), std::to_string(records) + " records");
+    // Built piece by piece, the trees above have their containers after what they hold; one
+    // read back from a file has them before, and is walked without asking for memory ahead.
+    const Value readBack = parseBinaryPropertyList(
+        detail::writeBinaryPropertyList(Value(recordsTree(4000)), BinaryWriteMode::Direct)
+            .value_or(""));
+    ASSERT_TRUE(readBack.dictionaryPtr());
+    expectSameBytes(readBack, "4000 records read back");
     expectSameBytes(Value(42), "a lone leaf");
     expectSameBytes(Value(makeDictionary({})), "an empty dictionary");
 }
