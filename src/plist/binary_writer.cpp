@@ -453,6 +453,17 @@ std::uint8_t widthNibble(unsigned width) {
     return static_cast<std::uint8_t>(width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3);
 }
 
+// The trailer: five unused bytes and the sort version are zero; the root is object 0.
+void putTrailer(std::uint8_t* t, unsigned offsetSize, unsigned refSize, std::uint64_t count,
+                std::uint64_t tableOffset) {
+    std::memset(t, 0, 6);
+    t[6] = static_cast<std::uint8_t>(offsetSize);
+    t[7] = static_cast<std::uint8_t>(refSize);
+    bf::storeBig(t + 8, count, 8);
+    bf::storeBig(t + 16, 0, 8);
+    bf::storeBig(t + 24, tableOffset, 8);
+}
+
 // The bytes of a string of at most 16 bytes, rebuilt from its short form into out (16 bytes).
 inline void shortStringBytes(const ShortLeaf& k, char* out) {
     const std::size_t n = k.meta & 0xFF;
@@ -714,14 +725,7 @@ public:
             table += offsetSize;
             p = putObject(p, o, refSize);
         }
-        // Trailer: five unused bytes and the sort version are zero; the root is object 0.
-        std::uint8_t* t = table;
-        std::memset(t, 0, 6);
-        t[6] = static_cast<std::uint8_t>(offsetSize);
-        t[7] = static_cast<std::uint8_t>(refSize);
-        bf::storeBig(t + 8, count, 8);
-        bf::storeBig(t + 16, 0, 8);
-        bf::storeBig(t + 24, tableOffset, 8);
+        putTrailer(table, offsetSize, refSize, count, tableOffset);
         return out.finish(p);
     }
 
@@ -1167,14 +1171,7 @@ public:
         const std::uint64_t tableOffset = out_.offset(p_);
         const std::size_t tableSize = offsets_.size();
         offsets_.resize(tableSize + bf::kTrailerSize);
-        // Trailer: five unused bytes and the sort version are zero; the root is object 0.
-        std::uint8_t* t = offsets_.data() + tableSize;
-        std::memset(t, 0, 6);
-        t[6] = static_cast<std::uint8_t>(width_);
-        t[7] = static_cast<std::uint8_t>(kRefSize);
-        bf::storeBig(t + 8, count, 8);
-        bf::storeBig(t + 16, 0, 8);
-        bf::storeBig(t + 24, tableOffset, 8);
+        putTrailer(offsets_.data() + tableSize, width_, kRefSize, count, tableOffset);
         if (!out_.finish(p_, {reinterpret_cast<const char*>(offsets_.data()), offsets_.size()}))
             return false;
         std::vector<std::uint8_t> bytes;
@@ -1702,15 +1699,15 @@ private:
     bool enter(const void* container, int depth) {
         return !pipe_.stopped() && path_.enter(container, depth);
     }
+    void leave(const void* container, int depth) { path_.leave(container, depth); }
 
     // A tree read from a file lies in memory in the order the walk reads it, a container before
     // what it holds, and the processor's own prefetching follows it: asking for memory ahead
     // then only costs. A tree built piece by piece has its containers after what they hold and
     // needs it. Where the first container inside each container lies tells which.
     struct Inside {
-        Inside(Walker& w, const void* container)
-            : walker(w), outer(w.current_), outerSeen(w.firstSeen_) {
-            if (outer && !outerSeen) {
+        Inside(Walker& w, const void* container) : walker(w), outer(w.current_) {
+            if (outer && !w.firstSeen_) {
                 const int step = container > outer ? 1 : -1;
                 w.parentFirst_ = std::clamp(w.parentFirst_ + step, -kEvidence, kEvidence);
             }
@@ -1727,10 +1724,8 @@ private:
 
         Walker& walker;
         const void* outer;
-        bool outerSeen;
         bool askAhead;
     };
-    void leave(const void* container, int depth) { path_.leave(container, depth); }
 
     [[gnu::noinline]] bool array(const Array& a, int depth) {
         if (!enter(&a, depth)) return false;
@@ -1795,7 +1790,7 @@ private:
             run[i].b = s.b;
             run[i].meta = s.meta;
         }
-        // A long key: this run is not remembered.
+        // A run with a long key is not remembered.
         runKnown_[n] = i == n;
         return same && i == n;
     }
