@@ -123,6 +123,7 @@ public:
     }
     bool takesRewrites() const override { return true; }
     bool rewrite(std::uint64_t offset, std::string_view b) override {
+        if (refuseRewrites) return false;
         if (offset + b.size() > bytes.size()) return false;  // only over bytes already taken
         bytes.replace(offset, b.size(), b);
         ++rewrites;
@@ -135,6 +136,7 @@ public:
     int calls = 0;
     int throwAt = -1;
     std::size_t refuseBeyond = SIZE_MAX;
+    bool refuseRewrites = false;
 };
 
 // The pipeline's bytes laid out while numbering, or nothing when refused.
@@ -227,6 +229,9 @@ TEST(binary_writer_modes, a_file_laid_out_while_numbered_stops_when_the_sink_fai
     RewritableSink throwing;
     throwing.throwAt = 3;
     EXPECT_THROW(streamed(tree, throwing), std::runtime_error);
+    RewritableSink noRewrites;
+    noRewrites.refuseRewrites = true;  // every other piece taken, the containers left open fail
+    EXPECT_FALSE(streamed(tree, noRewrites));
     RewritableSink again;
     EXPECT_TRUE(streamed(tree, again) == expected);
 }
