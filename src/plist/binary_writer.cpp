@@ -1647,15 +1647,15 @@ private:
             case Value::Type::Integer:
             case Value::Type::Real:
             case Value::Type::Date:
-            case Value::Type::Uid: {
-                const Scalar k = scalarOf(v);
-                const ShortLeaf s = shortScalar(k.kind, k.bits);
-                leaf(s);
+            case Value::Type::Uid:
+            case Value::Type::String: {
+                ShortLeaf s;
+                if (shortLeaf(v, s))
+                    leaf(s);
+                else
+                    string(*v.ifString());  // longer than a short form holds
                 return true;
             }
-            case Value::Type::String:
-                string(*v.ifString());
-                return true;
             case Value::Type::Data: {
                 const Data& d = *v.ifData();
                 pipe_.put(Token{reinterpret_cast<std::uintptr_t>(dataBytes(d)), d.size(), 0, 0,
