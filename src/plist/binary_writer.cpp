@@ -496,21 +496,22 @@ inline bool operator==(const ShortLeaf& x, const ShortLeaf& y) {
 
 enum class Op : std::uint16_t {
     Leaf,        // a scalar or a string of at most 16 bytes, in its short form, and its slot
-    Repeat,      // slot: the leaf sent last with that slot (see Walker::leaf)
+    Repeats,     // meta (1 to kMaxPacked) leaves in a row, each the one sent last with its slot;
+                 // the slots packed in a and b (packSlot)
     LongString,  // a: the bytes, b: their number
     Data,        // a: the bytes, b: their number
     Array,       // b: the number of elements
     Dict,        // b: the number of entries; the keys follow, then the values
     SameKeys,    // in place of the b keys of a dictionary: the keys of the last one of that size
     PackedDict,  // a dictionary of meta entries whose keys are the last ones of that size and
-                 // whose values are Repeats, their slots packed in a and b (Walker::packed)
+                 // whose values are leaves sent before, their slots packed as in Repeats
 };
 
 struct Token {
     std::uint64_t a;
     std::uint64_t b;
     std::uint32_t meta;  // of a Leaf: its short form's
-    std::uint16_t slot;  // of a Leaf or Repeat
+    std::uint16_t slot;  // of a Leaf
     Op op;
 };
 
@@ -518,9 +519,24 @@ struct Token {
 // run of keys travels as one token. Runs up to this size are remembered, keys of at most 16
 // bytes only.
 constexpr std::size_t kMaxKeyRun = 16;
-// A PackedDict holds up to this many slots of RecentLeaves::kBits bits, six in each word.
+// Repeats and PackedDict hold up to this many slots of RecentLeaves::kBits bits, six in each
+// of their two words.
 constexpr std::size_t kSlotsPerWord = 6;
 constexpr std::size_t kMaxPacked = 2 * kSlotsPerWord;
+
+// Puts slot i (below kMaxPacked) into the words of a Repeats or PackedDict token. The words are
+// separate variables, not an array: or-ing into an array and reading it back whole stalls.
+inline void packSlot(std::uint64_t& low, std::uint64_t& high, std::size_t i, std::size_t slot) {
+    if (i < kSlotsPerWord)
+        low |= std::uint64_t{slot} << (RecentLeaves::kBits * i);
+    else
+        high |= std::uint64_t{slot} << (RecentLeaves::kBits * (i - kSlotsPerWord));
+}
+inline std::size_t packedSlot(const Token& t, std::size_t i) {
+    constexpr std::uint64_t mask = (std::uint64_t{1} << RecentLeaves::kBits) - 1;
+    const std::uint64_t word = i < kSlotsPerWord ? t.a : t.b;
+    return (word >> (RecentLeaves::kBits * (i % kSlotsPerWord))) & mask;
+}
 
 // Copies of short strings met in this write, so their objects need not point into the tree.
 class ShortStringArena {
@@ -1252,12 +1268,12 @@ private:
     using Frame = OpenContainer;
 
     bool token(const Token& t, std::uint64_t hash) {
+        if (t.op == Op::Repeats) return repeats(t);
         Frame& f = stack_.back();
         if (f.keys) return key(t, hash, f);
         std::uint32_t index = 0;
         switch (t.op) {
             case Op::Leaf:
-            case Op::Repeat:
             case Op::LongString:
                 if (!string(t, hash, index)) return false;
                 break;
@@ -1282,6 +1298,8 @@ private:
                 return packedDict(t, f);
             case Op::SameKeys:
                 return false;  // only ever in place of keys
+            case Op::Repeats:
+                break;  // taken above
         }
         place(f, index);
         finishFrames();
@@ -1316,23 +1334,32 @@ private:
         if (!table_.container(true, n, index, first)) return false;
         place(f, index);
         table_.setRefs(first, keyRuns_[n].data(), n);
-        const std::uint64_t words[2] = {t.a, t.b};
-        constexpr std::uint64_t mask = (std::uint64_t{1} << RecentLeaves::kBits) - 1;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint64_t slot =
-                (words[i / kSlotsPerWord] >> (RecentLeaves::kBits * (i % kSlotsPerWord))) & mask;
-            table_.setRef(first + n + i, sent_[slot]);
-        }
+        for (std::size_t i = 0; i < n; ++i)
+            table_.setRef(first + n + i, sent_[packedSlot(t, i)]);
         finishFrames();
         return true;
     }
 
-    // A leaf, repeated leaf or long string token (a scalar is a leaf too).
+    // Leaves sent before, each going where the next key or value goes.
+    bool repeats(const Token& t) {
+        const std::size_t n = t.meta;
+        if (n == 0 || n > kMaxPacked) return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t index = sent_[packedSlot(t, i)];
+            Frame& f = stack_.back();
+            if (f.keys) {
+                addKey(f, index);
+            } else {
+                place(f, index);
+                finishFrames();
+            }
+        }
+        return true;
+    }
+
+    // A leaf or long string token (a scalar is a leaf too).
     bool string(const Token& t, std::uint64_t hash, std::uint32_t& index) {
         switch (t.op) {
-            case Op::Repeat:
-                index = sent_[t.slot];
-                return true;
             case Op::Leaf:
                 if (!table_.numberLeaf(ShortLeaf{t.a, t.b, t.meta}, hash, index)) return false;
                 sent_[t.slot] = index;
@@ -1348,16 +1375,23 @@ private:
         if (t.op == Op::SameKeys) {
             if (t.b != f.count || f.count > kMaxKeyRun) return false;
             table_.setRefs(f.first, keyRuns_[f.count].data(), f.count);
-        } else {
-            std::uint32_t index = 0;
-            if (!string(t, hash, index)) return false;
-            table_.setRef(f.first + f.next, index);
-            if (f.count <= kMaxKeyRun) keyRuns_[f.count][f.next] = index;
-            if (++f.next != f.count) return true;
+            f.keys = false;
+            f.next = 0;
+            return true;
         }
-        f.keys = false;
-        f.next = 0;
+        std::uint32_t index = 0;
+        if (!string(t, hash, index)) return false;
+        addKey(f, index);
         return true;
+    }
+
+    void addKey(Frame& f, std::uint32_t index) {
+        table_.setRef(f.first + f.next, index);
+        if (f.count <= kMaxKeyRun) keyRuns_[f.count][f.next] = index;
+        if (++f.next == f.count) {
+            f.keys = false;
+            f.next = 0;
+        }
     }
 
     static constexpr std::size_t kAhead = 16;
@@ -1632,7 +1666,11 @@ class Walker {
 public:
     Walker(TokenPipe& pipe, PathSet& path) : pipe_(pipe), path_(path) {}
 
-    bool walk(const Value& root) { return element(root, 0); }
+    bool walk(const Value& root) {
+        const bool walked = element(root, 0);
+        if (repeats_) sendRepeats();
+        return walked;
+    }
 
 private:
     // depth is the number of containers around v. In line in the loops over containers: most
@@ -1658,8 +1696,8 @@ private:
             }
             case Value::Type::Data: {
                 const Data& d = *v.ifData();
-                pipe_.put(Token{reinterpret_cast<std::uintptr_t>(dataBytes(d)), d.size(), 0, 0,
-                                Op::Data});
+                send(Token{reinterpret_cast<std::uintptr_t>(dataBytes(d)), d.size(), 0, 0,
+                           Op::Data});
                 return true;
             }
             case Value::Type::Absent:
@@ -1668,28 +1706,42 @@ private:
         return false;
     }
 
+    // Sends a token, after the repeated leaves held back: those come before it.
+    [[gnu::always_inline]] void send(const Token& t) {
+        if (repeats_) sendRepeats();
+        pipe_.put(t);
+    }
+
     // Sends a leaf, or only its slot when it is the leaf sent last with that slot. The numbering
     // keeps the number of the leaf last sent with each slot, so a leaf that repeats costs it no
-    // lookup, and the walk, which waits less, does the comparing.
+    // lookup, and the walk, which waits less, does the comparing. Repeated leaves mostly come
+    // in runs (keys, an action's flags), and the slots of a run travel together.
     void leaf(const ShortLeaf& s) {
         const std::size_t home = RecentLeaves::home(s);
-        const auto slot = static_cast<std::uint16_t>(home);
         ShortLeaf& sent = sent_[home];
         if (sent.meta == s.meta && sent.a == s.a && sent.b == s.b) {
-            pipe_.put(Token{0, 0, 0, slot, Op::Repeat});
+            packSlot(repeatLow_, repeatHigh_, repeats_, home);
+            if (++repeats_ == kMaxPacked) sendRepeats();
             return;
         }
         // Field by field, as in sameKeys().
         sent.a = s.a;
         sent.b = s.b;
         sent.meta = s.meta;
-        pipe_.put(Token{s.a, s.b, s.meta, slot, Op::Leaf});
+        send(Token{s.a, s.b, s.meta, static_cast<std::uint16_t>(home), Op::Leaf});
+    }
+
+    [[gnu::noinline]] void sendRepeats() {
+        pipe_.put(
+            Token{repeatLow_, repeatHigh_, static_cast<std::uint32_t>(repeats_), 0, Op::Repeats});
+        repeatLow_ = 0;
+        repeatHigh_ = 0;
+        repeats_ = 0;
     }
 
     void string(const std::string& s) {
         if (s.size() > 16) {
-            pipe_.put(
-                Token{reinterpret_cast<std::uintptr_t>(s.data()), s.size(), 0, 0, Op::LongString});
+            send(Token{reinterpret_cast<std::uintptr_t>(s.data()), s.size(), 0, 0, Op::LongString});
             return;
         }
         const ShortLeaf k = shortString(s.data(), s.size());
@@ -1731,7 +1783,7 @@ private:
         if (!enter(&a, depth)) return false;
         const auto& items = a.items();
         const std::size_t n = items.size();
-        pipe_.put(Token{0, n, 0, 0, Op::Array});
+        send(Token{0, n, 0, 0, Op::Array});
         const auto itemAt = [&items](std::size_t j) -> const Value& { return items[j]; };
         const Inside inside(*this, &a);
         if (inside.askAhead) prefetchFirst(n, itemAt);
@@ -1753,13 +1805,11 @@ private:
         const Inside inside(*this, &d);
         if (inside.askAhead) prefetchFirst(n, valueAt);
         const bool same = sameKeys(entries);
-        Token packedDict;
-        if (same && packed(entries, packedDict)) {
-            pipe_.put(packedDict);
+        if (same && sendPacked(entries)) {
             leave(&d, depth);
             return true;
         }
-        pipe_.put(Token{0, n, 0, 0, Op::Dict});
+        send(Token{0, n, 0, 0, Op::Dict});
         if (same)
             pipe_.put(Token{0, n, 0, 0, Op::SameKeys});
         else
@@ -1809,21 +1859,21 @@ private:
 
     // Most dictionaries of a preferences file are an action's few small numbers under the keys
     // of the one before: such a dictionary, when each value is the leaf last sent with its
-    // slot, goes as one token.
-    bool packed(std::span<const Dictionary::Entry> entries, Token& t) const {
+    // slot, goes as one token. False, sending nothing, for any other.
+    bool sendPacked(std::span<const Dictionary::Entry> entries) {
         const std::size_t n = entries.size();
         if (n > kMaxPacked) return false;
-        std::uint64_t words[2] = {0, 0};
+        std::uint64_t low = 0;
+        std::uint64_t high = 0;
         for (std::size_t i = 0; i < n; ++i) {
             ShortLeaf s;
             if (!shortLeaf(entries[i].second, s)) return false;
             const std::size_t home = RecentLeaves::home(s);
             const ShortLeaf& sent = sent_[home];
             if (sent.meta != s.meta || sent.a != s.a || sent.b != s.b) return false;
-            words[i / kSlotsPerWord] |= std::uint64_t{home}
-                                        << (RecentLeaves::kBits * (i % kSlotsPerWord));
+            packSlot(low, high, i, home);
         }
-        t = Token{words[0], words[1], static_cast<std::uint32_t>(n), 0, Op::PackedDict};
+        send(Token{low, high, static_cast<std::uint32_t>(n), 0, Op::PackedDict});
         return true;
     }
 
@@ -1856,6 +1906,10 @@ private:
     std::array<bool, kMaxKeyRun + 1> runKnown_{};
     // The leaf last sent with each slot; a short form's meta is never 0.
     std::array<ShortLeaf, std::size_t{1} << RecentLeaves::kBits> sent_{};
+    // The slots of repeated leaves held back, packed as in a Repeats token.
+    std::uint64_t repeatLow_ = 0;
+    std::uint64_t repeatHigh_ = 0;
+    std::size_t repeats_ = 0;
 
     static constexpr int kEvidence = 8;
     const void* current_ = nullptr;  // the container being visited
