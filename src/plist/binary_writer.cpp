@@ -567,13 +567,29 @@ private:
     std::size_t left_ = 0;
 };
 
+// A reference to an object as a file whose references take 4 bytes holds it: the object's
+// number, big-endian. Containers keep their references this way, so that laying them out is
+// mostly a copy; most are copies of references to leaves met before, converted once.
+enum class Ref : std::uint32_t {};
+
+inline Ref toRef(std::uint32_t number) {
+    std::uint32_t bytes;
+    bf::storeBig(reinterpret_cast<std::uint8_t*>(&bytes), number, sizeof bytes);
+    return Ref{bytes};
+}
+inline std::uint32_t numberOf(Ref r) {
+    const auto bytes = static_cast<std::uint32_t>(r);
+    return static_cast<std::uint32_t>(
+        bf::loadBig(reinterpret_cast<const std::uint8_t*>(&bytes), sizeof bytes));
+}
+
 // Working memory of a write, kept per thread between writes: fresh buffers of this size would
 // cost more in page faults than the flattening itself.
 struct Scratch {
     std::vector<Object> objects;
-    // Children of containers, by object number. Only the first refsUsed are this write's; the
-    // rest is room kept from earlier writes, so that taking it costs no clearing.
-    std::vector<std::uint32_t> refs;
+    // Children of containers. Only the first refsUsed are this write's; the rest is room kept
+    // from earlier writes, so that taking it costs no clearing.
+    std::vector<Ref> refs;
     std::size_t refsUsed = 0;
     LeafTable leaves;
     RecentLeaves recent;
@@ -587,7 +603,7 @@ struct Scratch {
             std::vector<Object>().swap(objects);
         else
             objects.clear();
-        if (refs.size() > 4 * refsUsed + 65536) std::vector<std::uint32_t>().swap(refs);
+        if (refs.size() > 4 * refsUsed + 65536) std::vector<Ref>().swap(refs);
         refsUsed = 0;
         leaves.reset();
         recent.reset();
@@ -616,9 +632,9 @@ public:
         add(Object{dict ? Kind::Dict : Kind::Array, nullptr, n, first});
         return true;
     }
-    void setRef(std::uint64_t slot, std::uint32_t index) { refs_[slot] = index; }
-    void setRefs(std::uint64_t slot, const std::uint32_t* from, std::size_t n) {
-        std::memcpy(&refs_[slot], from, n * sizeof(std::uint32_t));
+    void setRef(std::uint64_t slot, Ref ref) { refs_[slot] = ref; }
+    void setRefs(std::uint64_t slot, const Ref* from, std::size_t n) {
+        std::memcpy(&refs_[slot], from, n * sizeof(Ref));
     }
 
     // A scalar or short string by its short form. Most are met recently and answered here, in
@@ -868,30 +884,19 @@ private:
         return p;
     }
 
-    static std::uint8_t* putRefs(std::uint8_t* p, const std::uint32_t* refs, std::uint64_t n,
+    static std::uint8_t* putRefs(std::uint8_t* p, const Ref* refs, std::uint64_t n,
                                  unsigned width) {
-        switch (width) {
-            case 1:
-                for (std::uint64_t i = 0; i < n; ++i)
-                    *p++ = static_cast<std::uint8_t>(refs[i]);
-                return p;
-            case 2:
-                for (std::uint64_t i = 0; i < n; ++i, p += 2)
-                    bf::storeBig(p, refs[i], 2);
-                return p;
-            case 4:
-                for (std::uint64_t i = 0; i < n; ++i, p += 4)
-                    bf::storeBig(p, refs[i], 4);
-                return p;
-            default:
-                for (std::uint64_t i = 0; i < n; ++i, p += 8)
-                    bf::storeBig(p, refs[i], 8);
-                return p;
+        if (width == sizeof(Ref)) {
+            std::memcpy(p, refs, n * sizeof(Ref));
+            return p + n * sizeof(Ref);
         }
+        for (std::uint64_t i = 0; i < n; ++i, p += width)
+            bf::storeBig(p, numberOf(refs[i]), width);
+        return p;
     }
 
     std::vector<Object>& objects_;
-    std::vector<std::uint32_t>& refs_;
+    std::vector<Ref>& refs_;
     std::size_t& refsUsed_;
     std::uint64_t unreferencedBytes_ = 0;
     LeafTable& leaves_;
@@ -1286,7 +1291,7 @@ private:
                 const bool dict = t.op == Op::Dict;
                 std::uint64_t first = 0;
                 if (!table_.container(dict, t.b, index, first)) return false;
-                place(f, index);
+                place(f, toRef(index));
                 if (t.b) {
                     stack_.push_back(Frame{first, t.b, 0, index, dict, dict});
                     return true;
@@ -1301,18 +1306,18 @@ private:
             case Op::Repeats:
                 break;  // taken above
         }
-        place(f, index);
+        place(f, toRef(index));
         finishFrames();
         return true;
     }
 
-    // Puts a value's number in the next slot of the container on top.
-    void place(Frame& f, std::uint32_t index) {
+    // Puts a reference to a value in the next slot of the container on top.
+    void place(Frame& f, Ref ref) {
         if (stack_.size() == 1) {
             ++f.next;  // the root, object 0
             return;
         }
-        table_.setRef(f.first + (f.dict ? f.count : 0) + f.next++, index);
+        table_.setRef(f.first + (f.dict ? f.count : 0) + f.next++, ref);
     }
 
     // Drops the containers whose last value has been placed.
@@ -1332,7 +1337,7 @@ private:
         std::uint32_t index = 0;
         std::uint64_t first = 0;
         if (!table_.container(true, n, index, first)) return false;
-        place(f, index);
+        place(f, toRef(index));
         table_.setRefs(first, keyRuns_[n].data(), n);
         for (std::size_t i = 0; i < n; ++i)
             table_.setRef(first + n + i, sent_[packedSlot(t, i)]);
@@ -1345,12 +1350,12 @@ private:
         const std::size_t n = t.meta;
         if (n == 0 || n > kMaxPacked) return false;
         for (std::size_t i = 0; i < n; ++i) {
-            const std::uint32_t index = sent_[packedSlot(t, i)];
+            const Ref ref = sent_[packedSlot(t, i)];
             Frame& f = stack_.back();
             if (f.keys) {
-                addKey(f, index);
+                addKey(f, ref);
             } else {
-                place(f, index);
+                place(f, ref);
                 finishFrames();
             }
         }
@@ -1362,7 +1367,7 @@ private:
         switch (t.op) {
             case Op::Leaf:
                 if (!table_.numberLeaf(ShortLeaf{t.a, t.b, t.meta}, hash, index)) return false;
-                sent_[t.slot] = index;
+                sent_[t.slot] = toRef(index);
                 return true;
             case Op::LongString:
                 return table_.newString(reinterpret_cast<const char*>(t.a), t.b, index, hash);
@@ -1381,13 +1386,13 @@ private:
         }
         std::uint32_t index = 0;
         if (!string(t, hash, index)) return false;
-        addKey(f, index);
+        addKey(f, toRef(index));
         return true;
     }
 
-    void addKey(Frame& f, std::uint32_t index) {
-        table_.setRef(f.first + f.next, index);
-        if (f.count <= kMaxKeyRun) keyRuns_[f.count][f.next] = index;
+    void addKey(Frame& f, Ref ref) {
+        table_.setRef(f.first + f.next, ref);
+        if (f.count <= kMaxKeyRun) keyRuns_[f.count][f.next] = ref;
         if (++f.next == f.count) {
             f.keys = false;
             f.next = 0;
@@ -1401,10 +1406,10 @@ private:
     StreamedLayout* layout_;
     std::vector<Frame> stack_;
     std::array<std::uint64_t, kRing> ahead_;  // the hashes prepare() gave
-    // The number of the leaf the walk sent last with each slot.
-    std::array<std::uint32_t, std::size_t{1} << RecentLeaves::kBits> sent_;
-    // The numbers of the last run of keys of each size.
-    std::array<std::array<std::uint32_t, kMaxKeyRun>, kMaxKeyRun + 1> keyRuns_{};
+    // The leaf the walk sent last with each slot.
+    std::array<Ref, std::size_t{1} << RecentLeaves::kBits> sent_;
+    // The last run of keys of each size.
+    std::array<std::array<Ref, kMaxKeyRun>, kMaxKeyRun + 1> keyRuns_{};
 };
 
 // Waits until ready(value) holds: briefly spinning, as the other side usually answers within
@@ -1970,7 +1975,7 @@ private:
         const bool written = visitInOrder(n, itemAt, [&](std::size_t i) {
             std::uint32_t child = 0;
             if (!element(items[i], depth + 1, child)) return false;
-            table_.setRef(first + i, child);
+            table_.setRef(first + i, toRef(child));
             return true;
         });
         if (!written) return false;
@@ -1992,12 +1997,12 @@ private:
         for (std::size_t i = 0; i < n; ++i) {
             std::uint32_t key = 0;
             if (!table_.string(entries[i].first, key)) return false;
-            table_.setRef(first + i, key);
+            table_.setRef(first + i, toRef(key));
         }
         const bool written = visitInOrder(n, valueAt, [&](std::size_t i) {
             std::uint32_t value = 0;
             if (!element(entries[i].second, depth + 1, value)) return false;
-            table_.setRef(first + n + i, value);
+            table_.setRef(first + n + i, toRef(value));
             return true;
         });
         if (!written) return false;
