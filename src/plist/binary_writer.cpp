@@ -503,8 +503,9 @@ enum class Op : std::uint16_t {
     Array,       // b: the number of elements
     Dict,        // b: the number of entries; the keys follow, then the values
     SameKeys,    // in place of the b keys of a dictionary: the keys of the last one of that size
-    PackedDict,  // a dictionary of meta entries whose keys are the last ones of that size and
-                 // whose values are leaves sent before, their slots packed as in Repeats
+    PackedDict,  // meta >> 8 dictionaries in a row, each of meta & 0xFF entries whose keys are
+                 // the last ones of that size and whose values are leaves sent before; their
+                 // slots packed as in Repeats, one dictionary after the other
 };
 
 struct Token {
@@ -1300,7 +1301,7 @@ private:
                 return true;
             }
             case Op::PackedDict:
-                return packedDict(t, f);
+                return packedDicts(t);
             case Op::SameKeys:
                 return false;  // only ever in place of keys
             case Op::Repeats:
@@ -1329,19 +1330,22 @@ private:
         }
     }
 
-    // A whole dictionary: its keys are the last run of its size, its values the leaves last
-    // sent with the slots packed in the token.
-    bool packedDict(const Token& t, Frame& f) {
-        const std::size_t n = t.meta;
-        if (n == 0 || n > kMaxPacked || n > kMaxKeyRun) return false;
-        std::uint32_t index = 0;
-        std::uint64_t first = 0;
-        if (!table_.container(true, n, index, first)) return false;
-        place(f, toRef(index));
-        table_.setRefs(first, keyRuns_[n].data(), n);
-        for (std::size_t i = 0; i < n; ++i)
-            table_.setRef(first + n + i, sent_[packedSlot(t, i)]);
-        finishFrames();
+    // Whole dictionaries: the keys of each are the last run of its size, its values the leaves
+    // last sent with the slots packed in the token.
+    bool packedDicts(const Token& t) {
+        const std::size_t n = t.meta & 0xFF;
+        const std::size_t count = t.meta >> 8;
+        if (n == 0 || count == 0 || n * count > kMaxPacked || n > kMaxKeyRun) return false;
+        for (std::size_t d = 0, slot = 0; d < count; ++d) {
+            std::uint32_t index = 0;
+            std::uint64_t first = 0;
+            if (!table_.container(true, n, index, first)) return false;
+            place(stack_.back(), toRef(index));
+            table_.setRefs(first, keyRuns_[n].data(), n);
+            for (std::size_t i = 0; i < n; ++i, ++slot)
+                table_.setRef(first + n + i, sent_[packedSlot(t, slot)]);
+            finishFrames();
+        }
         return true;
     }
 
@@ -1673,7 +1677,7 @@ public:
 
     bool walk(const Value& root) {
         const bool walked = element(root, 0);
-        if (repeats_) sendRepeats();
+        if (held_.slots) sendHeld();
         return walked;
     }
 
@@ -1711,9 +1715,9 @@ private:
         return false;
     }
 
-    // Sends a token, after the repeated leaves held back: those come before it.
+    // Sends a token, after those held back: they come before it.
     [[gnu::always_inline]] void send(const Token& t) {
-        if (repeats_) sendRepeats();
+        if (held_.slots) sendHeld();
         pipe_.put(t);
     }
 
@@ -1724,9 +1728,11 @@ private:
     void leaf(const ShortLeaf& s) {
         const std::size_t home = RecentLeaves::home(s);
         ShortLeaf& sent = sent_[home];
-        if (sent.meta == s.meta && sent.a == s.a && sent.b == s.b) {
-            packSlot(repeatLow_, repeatHigh_, repeats_, home);
-            if (++repeats_ == kMaxPacked) sendRepeats();
+        if (sent == s) {
+            if (held_.op != Op::Repeats && held_.slots) sendHeld();
+            held_.op = Op::Repeats;
+            packSlot(held_.low, held_.high, held_.slots, home);
+            if (++held_.slots == kMaxPacked) sendHeld();
             return;
         }
         // Field by field, as in sameKeys().
@@ -1736,12 +1742,13 @@ private:
         send(Token{s.a, s.b, s.meta, static_cast<std::uint16_t>(home), Op::Leaf});
     }
 
-    [[gnu::noinline]] void sendRepeats() {
-        pipe_.put(
-            Token{repeatLow_, repeatHigh_, static_cast<std::uint32_t>(repeats_), 0, Op::Repeats});
-        repeatLow_ = 0;
-        repeatHigh_ = 0;
-        repeats_ = 0;
+    [[gnu::noinline]] void sendHeld() {
+        const std::size_t perItem = held_.op == Op::Repeats ? 1 : held_.size;
+        const std::size_t meta = held_.op == Op::Repeats
+                                     ? held_.slots
+                                     : held_.size | (held_.slots / perItem) << 8;
+        pipe_.put(Token{held_.low, held_.high, static_cast<std::uint32_t>(meta), 0, held_.op});
+        held_ = Held{};
     }
 
     void string(const std::string& s) {
@@ -1864,21 +1871,25 @@ private:
 
     // Most dictionaries of a preferences file are an action's few small numbers under the keys
     // of the one before: such a dictionary, when each value is the leaf last sent with its
-    // slot, goes as one token. False, sending nothing, for any other.
+    // slot, goes with the others in a row of its size as one token. False, sending nothing,
+    // for any other.
     bool sendPacked(std::span<const Dictionary::Entry> entries) {
         const std::size_t n = entries.size();
-        if (n > kMaxPacked) return false;
-        std::uint64_t low = 0;
-        std::uint64_t high = 0;
+        if (n == 0 || n > kMaxPacked) return false;
+        std::array<std::size_t, kMaxPacked> slots;
         for (std::size_t i = 0; i < n; ++i) {
             ShortLeaf s;
             if (!shortLeaf(entries[i].second, s)) return false;
-            const std::size_t home = RecentLeaves::home(s);
-            const ShortLeaf& sent = sent_[home];
-            if (sent.meta != s.meta || sent.a != s.a || sent.b != s.b) return false;
-            packSlot(low, high, i, home);
+            slots[i] = RecentLeaves::home(s);
+            if (!(sent_[slots[i]] == s)) return false;
         }
-        send(Token{low, high, static_cast<std::uint32_t>(n), 0, Op::PackedDict});
+        if (held_.slots &&
+            (held_.op != Op::PackedDict || held_.size != n || held_.slots + n > kMaxPacked))
+            sendHeld();
+        held_.op = Op::PackedDict;
+        held_.size = n;
+        for (std::size_t i = 0; i < n; ++i)
+            packSlot(held_.low, held_.high, held_.slots++, slots[i]);
         return true;
     }
 
@@ -1911,10 +1922,15 @@ private:
     std::array<bool, kMaxKeyRun + 1> runKnown_{};
     // The leaf last sent with each slot; a short form's meta is never 0.
     std::array<ShortLeaf, std::size_t{1} << RecentLeaves::kBits> sent_{};
-    // The slots of repeated leaves held back, packed as in a Repeats token.
-    std::uint64_t repeatLow_ = 0;
-    std::uint64_t repeatHigh_ = 0;
-    std::size_t repeats_ = 0;
+    // Repeated leaves, or packed dictionaries of one size, held back to go as one token.
+    struct Held {
+        Op op = Op::Repeats;
+        std::size_t size = 0;   // entries of each dictionary
+        std::size_t slots = 0;  // in use
+        std::uint64_t low = 0;  // the slots, packed as in the token
+        std::uint64_t high = 0;
+    };
+    Held held_;
 
     static constexpr int kEvidence = 8;
     const void* current_ = nullptr;  // the container being visited
