@@ -96,6 +96,10 @@ enum class Kind : std::uint8_t {
 
 struct Object {
     Kind kind;
+    // Its size apart from references, which the layout asks for of every object; kLarge when
+    // that does not fit here.
+    std::uint32_t fixed;
+    static constexpr std::uint32_t kLarge = ~std::uint32_t{0};
     const char* bytes;  // payload of strings and data
     std::uint64_t num;  // bits of scalars, byte length of strings and data, count of containers
     std::uint64_t aux;  // UTF-16 units of a string, first slot in refs_ of a container
@@ -630,7 +634,7 @@ public:
     bool container(bool dict, std::uint64_t n, std::uint32_t& index, std::uint64_t& first) {
         if (!nextNumber(index)) return false;
         first = takeRefs(dict ? 2 * n : n);
-        add(Object{dict ? Kind::Dict : Kind::Array, nullptr, n, first});
+        add(dict ? Kind::Dict : Kind::Array, nullptr, n, first);
         return true;
     }
     void setRef(std::uint64_t slot, Ref ref) { refs_[slot] = ref; }
@@ -691,7 +695,7 @@ public:
         }
         bool fresh = false;
         if (!numberLeaf(kind, nullptr, key.a, hash, index, fresh)) return false;
-        if (fresh) add(Object{kind, nullptr, key.a, 0});
+        if (fresh) add(kind, nullptr, key.a, 0);
         return true;
     }
 
@@ -722,7 +726,7 @@ public:
                 return false;
             kind = Kind::Utf16;
         }
-        add(Object{kind, copy ? shortStrings_.copy(bytes, size) : bytes, size, units});
+        add(kind, copy ? shortStrings_.copy(bytes, size) : bytes, size, units);
         return true;
     }
 
@@ -732,7 +736,7 @@ public:
     bool data(const char* bytes, std::uint64_t size, std::uint32_t& index, std::uint64_t hash) {
         bool fresh = false;
         if (!numberLeaf(Kind::Data, bytes, size, hash, index, fresh)) return false;
-        if (fresh) add(Object{Kind::Data, bytes, size, 0});
+        if (fresh) add(Kind::Data, bytes, size, 0);
         return true;
     }
 
@@ -767,9 +771,11 @@ private:
 
     // Appends an object, counting the bytes it takes apart from references, whose width is only
     // known at the end.
-    void add(const Object& o) {
-        objects_.push_back(o);
-        unreferencedBytes_ += objectSize(o, 0);
+    void add(Kind kind, const char* bytes, std::uint64_t num, std::uint64_t aux) {
+        Object& o = objects_.emplace_back(Object{kind, 0, bytes, num, aux});
+        const std::uint64_t fixed = unreferencedSize(o);
+        o.fixed = fixed < Object::kLarge ? static_cast<std::uint32_t>(fixed) : Object::kLarge;
+        unreferencedBytes_ += fixed;
     }
 
     // The position of n reference slots, taken after those in use; the caller fills them.
@@ -811,6 +817,13 @@ private:
     }
 
     std::uint64_t objectSize(const Object& o, unsigned refSize) const {
+        const std::uint64_t refs = o.kind == Kind::Dict    ? 2 * o.num
+                                   : o.kind == Kind::Array ? o.num
+                                                           : 0;
+        return (o.fixed != Object::kLarge ? o.fixed : unreferencedSize(o)) + refs * refSize;
+    }
+
+    static std::uint64_t unreferencedSize(const Object& o) {
         switch (o.kind) {
             case Kind::False:
             case Kind::True:
@@ -830,9 +843,8 @@ private:
             case Kind::Utf16:
                 return countHeaderSize(o.aux) + 2 * o.aux;
             case Kind::Array:
-                return countHeaderSize(o.num) + o.num * refSize;
             case Kind::Dict:
-                return countHeaderSize(o.num) + 2 * o.num * refSize;
+                return countHeaderSize(o.num);
         }
         return 0;
     }
