@@ -413,19 +413,35 @@ inline Scalar scalarOf(const Value& v) {
 }
 
 // Most strings are short: copied as overlapping words rather than through a library call.
-inline void copyBytes(std::uint8_t* to, const char* from, std::size_t n) {
-    if (n >= 8 && n <= 16) {
-        const std::uint64_t a = load64(from);
-        const std::uint64_t b = load64(from + n - 8);
-        std::memcpy(to, &a, 8);
-        std::memcpy(to + n - 8, &b, 8);
-    } else if (n >= 4 && n < 8) {
-        const std::uint32_t a = load32(from);
-        const std::uint32_t b = load32(from + n - 4);
-        std::memcpy(to, &a, 4);
-        std::memcpy(to + n - 4, &b, 4);
-    } else if (n) {
+inline void copyBytes(std::uint8_t* to, const void* source, std::size_t n) {
+    // Most copies are a short string or a few references: overlapping moves from both ends
+    // cost less than a call.
+    const auto* from = static_cast<const char*>(source);
+    const auto move = [&](std::size_t at, auto word) {
+        std::memcpy(&word, from + at, sizeof word);
+        std::memcpy(to + at, &word, sizeof word);
+    };
+    using Block = std::array<char, 16>;
+    if (n > 64) {
         std::memcpy(to, from, n);
+    } else if (n > 32) {
+        move(0, Block{});
+        move(16, Block{});
+        move(n - 32, Block{});
+        move(n - 16, Block{});
+    } else if (n > 16) {
+        move(0, Block{});
+        move(n - 16, Block{});
+    } else if (n >= 8) {
+        move(0, std::uint64_t{});
+        move(n - 8, std::uint64_t{});
+    } else if (n >= 4) {
+        move(0, std::uint32_t{});
+        move(n - 4, std::uint32_t{});
+    } else if (n) {
+        to[0] = static_cast<std::uint8_t>(from[0]);
+        to[n / 2] = static_cast<std::uint8_t>(from[n / 2]);
+        to[n - 1] = static_cast<std::uint8_t>(from[n - 1]);
     }
 }
 
@@ -537,11 +553,26 @@ inline void packSlot(std::uint64_t& low, std::uint64_t& high, std::size_t i, std
     else
         high |= std::uint64_t{slot} << (RecentLeaves::kBits * (i - kSlotsPerWord));
 }
-inline std::size_t packedSlot(const Token& t, std::size_t i) {
-    constexpr std::uint64_t mask = (std::uint64_t{1} << RecentLeaves::kBits) - 1;
-    const std::uint64_t word = i < kSlotsPerWord ? t.a : t.b;
-    return (word >> (RecentLeaves::kBits * (i % kSlotsPerWord))) & mask;
-}
+// Takes the slots of a Repeats or PackedDict token in order.
+class PackedSlots {
+public:
+    explicit PackedSlots(const Token& t) : word_(t.a), high_(t.b) {}
+    std::size_t next() {
+        const auto slot = static_cast<std::size_t>(word_ & kMask);
+        word_ >>= RecentLeaves::kBits;
+        if (--left_ == 0) {
+            word_ = high_;
+            left_ = kSlotsPerWord;
+        }
+        return slot;
+    }
+
+private:
+    static constexpr std::uint64_t kMask = (std::uint64_t{1} << RecentLeaves::kBits) - 1;
+    std::uint64_t word_;
+    std::uint64_t high_;
+    std::size_t left_ = kSlotsPerWord;
+};
 
 // Copies of short strings met in this write, so their objects need not point into the tree.
 class ShortStringArena {
@@ -638,8 +669,11 @@ public:
         return true;
     }
     void setRef(std::uint64_t slot, Ref ref) { refs_[slot] = ref; }
-    void setRefs(std::uint64_t slot, const Ref* from, std::size_t n) {
-        std::memcpy(&refs_[slot], from, n * sizeof(Ref));
+    // A run of keys: from holds kMaxKeyRun references, n of them the run's. All are copied,
+    // a fixed size copy being much cheaper than a call for a few bytes; the slots after the
+    // run are the container's values or not yet taken, and are written later.
+    void setKeys(std::uint64_t slot, const std::array<Ref, kMaxKeyRun>& from) {
+        std::memcpy(&refs_[slot], from.data(), sizeof from);
     }
 
     // A scalar or short string by its short form. Most are met recently and answered here, in
@@ -779,10 +813,11 @@ private:
     }
 
     // The position of n reference slots, taken after those in use; the caller fills them.
+    // There are always kMaxKeyRun slots past the last taken, for setKeys.
     std::uint64_t takeRefs(std::uint64_t n) {
         const std::size_t first = refsUsed_;
-        if (refs_.size() - first < n)
-            refs_.resize(std::max<std::size_t>(first + n, 2 * refs_.size()));
+        if (refs_.size() - first < n + kMaxKeyRun)
+            refs_.resize(std::max<std::size_t>(first + n + kMaxKeyRun, 2 * refs_.size()));
         refsUsed_ = first + n;
         return first;
     }
@@ -900,7 +935,7 @@ private:
     static std::uint8_t* putRefs(std::uint8_t* p, const Ref* refs, std::uint64_t n,
                                  unsigned width) {
         if (width == sizeof(Ref)) {
-            std::memcpy(p, refs, n * sizeof(Ref));
+            copyBytes(p, refs, n * sizeof(Ref));
             return p + n * sizeof(Ref);
         }
         for (std::uint64_t i = 0; i < n; ++i, p += width)
@@ -1172,13 +1207,16 @@ public:
         std::size_t f = 0;
         while (f < stillOpen.size() && stillOpen[f].number < next_)
             ++f;
+        const auto openAt = [&] { return f < stillOpen.size() ? stillOpen[f].number : count; };
+        std::size_t nextOpen = openAt();  // the next container still open, or count
         offsets_.resize(count * width_);
         std::uint8_t* entry = offsets_.data() + next_ * width_;
         for (; next_ < count; ++next_, entry += width_) {
-            const bool open = f < stillOpen.size() && stillOpen[f].number == next_;
+            const bool open = next_ == nextOpen;
             if (open) {
                 if (count - next_ < kLongOpen) break;
                 ++f;
+                nextOpen = openAt();
             }
             const Object& o = objects[next_];
             p_ = out_.room(p_, table_.objectSize(o, kRefSize));
@@ -1348,14 +1386,15 @@ private:
         const std::size_t n = t.meta & 0xFF;
         const std::size_t count = t.meta >> 8;
         if (n == 0 || count == 0 || n * count > kMaxPacked || n > kMaxKeyRun) return false;
-        for (std::size_t d = 0, slot = 0; d < count; ++d) {
+        PackedSlots slots(t);
+        for (std::size_t d = 0; d < count; ++d) {
             std::uint32_t index = 0;
             std::uint64_t first = 0;
             if (!table_.container(true, n, index, first)) return false;
             place(stack_.back(), toRef(index));
-            table_.setRefs(first, keyRuns_[n].data(), n);
-            for (std::size_t i = 0; i < n; ++i, ++slot)
-                table_.setRef(first + n + i, sent_[packedSlot(t, slot)]);
+            table_.setKeys(first, keyRuns_[n]);
+            for (std::size_t i = 0; i < n; ++i)
+                table_.setRef(first + n + i, sent_[slots.next()]);
             finishFrames();
         }
         return true;
@@ -1365,8 +1404,9 @@ private:
     bool repeats(const Token& t) {
         const std::size_t n = t.meta;
         if (n == 0 || n > kMaxPacked) return false;
+        PackedSlots slots(t);
         for (std::size_t i = 0; i < n; ++i) {
-            const Ref ref = sent_[packedSlot(t, i)];
+            const Ref ref = sent_[slots.next()];
             Frame& f = stack_.back();
             if (f.keys) {
                 addKey(f, ref);
@@ -1395,7 +1435,7 @@ private:
     bool key(const Token& t, std::uint64_t hash, Frame& f) {
         if (t.op == Op::SameKeys) {
             if (t.b != f.count || f.count > kMaxKeyRun) return false;
-            table_.setRefs(f.first, keyRuns_[f.count].data(), f.count);
+            table_.setKeys(f.first, keyRuns_[f.count]);
             f.keys = false;
             f.next = 0;
             return true;
@@ -1781,12 +1821,16 @@ private:
     // what it holds, and the processor's own prefetching follows it: asking for memory ahead
     // then only costs. A tree built piece by piece has its containers after what they hold and
     // needs it. Where the first container inside each container lies tells which.
+    void meet(const void* container) {
+        if (current_ && !firstSeen_) {
+            const int step = container > current_ ? 1 : -1;
+            parentFirst_ = std::clamp(parentFirst_ + step, -kEvidence, kEvidence);
+        }
+        firstSeen_ = true;
+    }
     struct Inside {
         Inside(Walker& w, const void* container) : walker(w), outer(w.current_) {
-            if (outer && !w.firstSeen_) {
-                const int step = container > outer ? 1 : -1;
-                w.parentFirst_ = std::clamp(w.parentFirst_ + step, -kEvidence, kEvidence);
-            }
+            w.meet(container);
             w.current_ = container;
             w.firstSeen_ = false;
             askAhead = w.parentFirst_ <= 0;
@@ -1812,7 +1856,10 @@ private:
         const Inside inside(*this, &a);
         if (inside.askAhead) prefetchFirst(n, itemAt);
         if (!visitInOrder(
-                n, itemAt, [&](std::size_t i) { return element(items[i], depth + 1); },
+                n, itemAt,
+                [&](std::size_t i) __attribute__((always_inline)) {
+                    return element(items[i], depth + 1);
+                },
                 inside.askAhead))
             return false;
         leave(&a, depth);
@@ -1820,26 +1867,31 @@ private:
     }
 
     [[gnu::noinline]] bool dictionary(const Dictionary& d, int depth) {
-        if (!enter(&d, depth)) return false;
         const auto& entries = d.entries();
         const std::size_t n = entries.size();
+        const bool same = sameKeys(entries);
+        // A packed dictionary holds only leaves, so it cannot hold itself: of the path, only
+        // its depth needs checking.
+        if (same && depth < maxPropertyListDepth && sendPacked(entries)) {
+            meet(&d);
+            return true;
+        }
+        if (!enter(&d, depth)) return false;
         const auto valueAt = [&entries](std::size_t j) -> const Value& {
             return entries[j].second;
         };
         const Inside inside(*this, &d);
         if (inside.askAhead) prefetchFirst(n, valueAt);
-        const bool same = sameKeys(entries);
-        if (same && sendPacked(entries)) {
-            leave(&d, depth);
-            return true;
-        }
         send(Token{0, n, 0, 0, Op::Dict});
         if (same)
             pipe_.put(Token{0, n, 0, 0, Op::SameKeys});
         else
             keys(entries);
         if (!visitInOrder(
-                n, valueAt, [&](std::size_t i) { return element(entries[i].second, depth + 1); },
+                n, valueAt,
+                [&](std::size_t i) __attribute__((always_inline)) {
+                    return element(entries[i].second, depth + 1);
+                },
                 inside.askAhead))
             return false;
         leave(&d, depth);
