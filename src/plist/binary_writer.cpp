@@ -689,19 +689,13 @@ public:
     // (prefetchBytes).
     std::uint64_t prepare(const Token& t) const {
         std::uint64_t hash = 0;
-        switch (t.op) {
-            case Op::Leaf:
-                hash = leafHash(ShortLeaf{t.a, t.b, t.meta});
-                break;
-            case Op::LongString:
-                hash = LeafTable::hash(Kind::Ascii, reinterpret_cast<const char*>(t.a), t.b);
-                break;
-            case Op::Data:
-                hash = LeafTable::hash(Kind::Data, reinterpret_cast<const char*>(t.a), t.b);
-                break;
-            default:
-                return 0;
-        }
+        if (t.op == Op::Leaf)
+            hash = leafHash(ShortLeaf{t.a, t.b, t.meta});
+        else if (t.op == Op::LongString || t.op == Op::Data)
+            hash = LeafTable::hash(t.op == Op::Data ? Kind::Data : Kind::Ascii,
+                                   reinterpret_cast<const char*>(t.a), t.b);
+        else
+            return 0;  // most tokens: no lookup
         leaves_.prefetch(hash);
         return hash;
     }
