@@ -669,6 +669,8 @@ public:
         return true;
     }
     void setRef(std::uint64_t slot, Ref ref) { refs_[slot] = ref; }
+    // Slots from `slot` on, for the caller to fill within the container they belong to.
+    Ref* refsAt(std::uint64_t slot) { return &refs_[slot]; }
     // A run of keys: from holds kMaxKeyRun references, n of them the run's. All are copied,
     // a fixed size copy being much cheaper than a call for a few bytes; the slots after the
     // run are the container's values or not yet taken, and are written later.
@@ -1397,15 +1399,28 @@ private:
         const std::size_t n = t.meta;
         if (n == 0 || n > kMaxPacked) return false;
         PackedSlots slots(t);
-        for (std::size_t i = 0; i < n; ++i) {
-            const Ref ref = sent_[slots.next()];
+        for (std::size_t i = 0; i < n;) {
             Frame& f = stack_.back();
-            if (f.keys) {
-                addKey(f, ref);
-            } else {
-                place(f, ref);
-                finishFrames();
+            if (f.keys || stack_.size() == 1) {
+                const Ref ref = sent_[slots.next()];
+                if (f.keys) {
+                    addKey(f, ref);
+                } else {
+                    place(f, ref);
+                    finishFrames();
+                }
+                ++i;
+                continue;
             }
+            // As many values as the container on top still takes, in one go.
+            const std::size_t take = std::min<std::uint64_t>(n - i, f.count - f.next);
+            if (take == 0) return false;  // a full container is never left on top
+            Ref* to = table_.refsAt(f.first + (f.dict ? f.count : 0) + f.next);
+            for (std::size_t k = 0; k < take; ++k)
+                to[k] = sent_[slots.next()];
+            f.next += take;
+            i += take;
+            finishFrames();
         }
         return true;
     }
