@@ -671,9 +671,9 @@ public:
     void setRef(std::uint64_t slot, Ref ref) { refs_[slot] = ref; }
     // Slots from `slot` on, for the caller to fill within the container they belong to.
     Ref* refsAt(std::uint64_t slot) { return &refs_[slot]; }
-    // A run of keys: from holds kMaxKeyRun references, n of them the run's. All are copied,
-    // a fixed size copy being much cheaper than a call for a few bytes; the slots after the
-    // run are the container's values or not yet taken, and are written later.
+    // The keys of a dictionary, a run remembered in from. All kMaxKeyRun references are
+    // copied, as one fixed-size copy costs less than a call for a few bytes: the slots past
+    // the run's are the dictionary's values or not taken yet, and are written later.
     void setKeys(std::uint64_t slot, const std::array<Ref, kMaxKeyRun>& from) {
         std::memcpy(&refs_[slot], from.data(), sizeof from);
     }

@@ -185,6 +185,50 @@ TEST(binary_writer_modes, give_the_same_bytes) {
     expectSameBytes(Value(makeDictionary({})), "an empty dictionary");
 }
 
+// Leaves the walk has sent before, and small dictionaries of them, travel many to a token.
+// Runs of them end inside containers, span the end of one container and the start of the next
+// at another depth, fill a token exactly, change dictionary size mid-run and meet keys.
+TEST(binary_writer_modes, runs_of_repeated_leaves_and_small_dictionaries_give_the_same_bytes) {
+    Random r(7);
+    const auto small = [&r](int size) {
+        static const char* const keys[] = {"a", "b", "c", "d", "e", "f", "g",
+                                           "h", "i", "j", "k", "l", "m"};
+        std::vector<Dictionary::Entry> entries;
+        for (int k = 0; k < size; ++k)
+            entries.emplace_back(keys[k], Value(r.below(3)));
+        return Dictionary::fromEntries(std::move(entries));
+    };
+    auto table = Dictionary::create();
+    for (int i = 0; i < 4000; ++i) {
+        auto row = Array::create();
+        for (int j = r.below(14); j > 0; --j) {
+            switch (r.below(5)) {
+                case 0:  // a run of one size, long enough to fill several tokens
+                    for (int k = r.below(30), size = 1 + r.below(13); k > 0; --k)
+                        row->append(small(size));
+                    break;
+                case 1: {  // repeated leaves ending inside a nested container
+                    auto inner = Array::create();
+                    for (int k = r.below(15); k > 0; --k)
+                        inner->append(Value(r.below(2)));
+                    row->append(inner);
+                    break;
+                }
+                case 2:
+                    row->append(makeArray({small(1), makeArray({small(1), small(2)}), small(1)}));
+                    break;
+                case 3:  // keys sent as repeats, not as a known run
+                    row->append(makeDictionary({{"a", 1}, {"b", makeDictionary({{"a", 0}})}}));
+                    break;
+                default:
+                    row->append(Value(r.below(2) == 1));
+            }
+        }
+        table->set(std::to_string(i), row);
+    }
+    expectSameBytes(Value(makeDictionary({{"table", table}, {"end", 0}})), "runs");
+}
+
 // From about 65,000 objects on, the file is laid out while the tree is numbered: containers
 // that stay open long are written early with the references they have, and again at the end.
 TEST(binary_writer_modes, a_large_file_laid_out_while_numbered_is_written_again_where_it_must) {
