@@ -1911,12 +1911,18 @@ private:
         const std::size_t n = entries.size();
         if (n == 0 || n > kMaxKeyRun) return false;
         std::array<ShortLeaf, kMaxKeyRun>& run = keyRuns_[n];
-        bool same = runKnown_[n];
         std::size_t i = 0;
+        if (runKnown_[n]) {
+            for (; i < n; ++i) {
+                const std::string& k = entries[i].first;
+                if (k.size() > 16 || !(shortString(k.data(), k.size()) == run[i])) break;
+            }
+            if (i == n) return true;
+        }
+        // From the first key that differs on, these keys become the run.
         for (; i < n && entries[i].first.size() <= 16; ++i) {
             const std::string& k = entries[i].first;
             const ShortLeaf s = shortString(k.data(), k.size());
-            same = same && s == run[i];
             // Field by field: a whole copy goes through the stack with the padding, and reading
             // it back stalls on the narrower stores before it.
             run[i].a = s.a;
@@ -1925,7 +1931,7 @@ private:
         }
         // A run with a long key is not remembered.
         runKnown_[n] = i == n;
-        return same && i == n;
+        return false;
     }
 
     // Sends the keys of a dictionary that sameKeys() found to be no run.
