@@ -1802,10 +1802,9 @@ private:
     }
 
     [[gnu::noinline]] void sendHeld() {
-        const std::size_t perItem = held_.op == Op::Repeats ? 1 : held_.size;
         const std::size_t meta = held_.op == Op::Repeats
                                      ? held_.slots
-                                     : held_.size | (held_.slots / perItem) << 8;
+                                     : held_.size | (held_.slots / held_.size) << 8;
         pipe_.put(Token{held_.low, held_.high, static_cast<std::uint32_t>(meta), 0, held_.op});
         held_ = Held{};
     }
