@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "plist/file_utils.h"
 #include "plist/property_list.h"
@@ -218,11 +219,21 @@ TEST(preferences_file, a_save_killed_at_any_moment_leaves_a_file_that_parses) {
             ::_exit(127);
         }
         ::close(saves[1]);
-        // Let one or two saves finish (the file then holds the large or the small dictionary),
-        // then kill at a random moment of the next; a save takes some milliseconds.
+        // The child saves the large, the small, the large dictionary and so on. Let three or
+        // four saves finish, then kill at a random moment within twice the time the next one
+        // should take (that of the one before the last, of the same size): the kill lands in
+        // that save or after it about equally often, however fast this build saves.
+        using Clock = std::chrono::steady_clock;
+        std::vector<Clock::time_point> finished;
         char done = 0;
-        for (unsigned n = 1 + random() % 2; n > 0; --n) ASSERT_EQ(::read(saves[0], &done, 1), 1);
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 15000));
+        for (unsigned n = 3 + random() % 2; n > 0; --n) {
+            ASSERT_EQ(::read(saves[0], &done, 1), 1);
+            finished.push_back(Clock::now());
+        }
+        const auto next = finished[finished.size() - 2] - finished[finished.size() - 3];
+        const auto span = std::chrono::duration_cast<std::chrono::microseconds>(2 * next);
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(random() % static_cast<unsigned>(span.count() + 1)));
         ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
