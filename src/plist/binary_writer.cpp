@@ -382,33 +382,28 @@ std::uint8_t* putUtf16(std::uint8_t* o, const unsigned char* s, std::size_t n) {
     return o;
 }
 
-// A leaf written by its bits alone: the kind and exact bits it is told apart by.
-struct Scalar {
-    Kind kind;
-    std::uint64_t bits;
-};
-
+// The short form of a leaf written by its bits alone, told apart by its kind and exact bits.
 // Only for booleans, integers, reals, dates and UIDs.
-inline Scalar scalarOf(const Value& v) {
+inline ShortLeaf scalarLeaf(const Value& v) {
     switch (v.type()) {
         case Value::Type::Boolean:
-            return {*v.ifBoolean() ? Kind::True : Kind::False, 0};
+            return shortScalar(*v.ifBoolean() ? Kind::True : Kind::False, 0);
         case Value::Type::Integer: {
             const Integer i = *v.ifInteger();
-            return {i.isBigUnsigned() ? Kind::BigUint : Kind::Int, i.bits()};
+            return shortScalar(i.isBigUnsigned() ? Kind::BigUint : Kind::Int, i.bits());
         }
         case Value::Type::Real: {
             std::uint64_t bits;
             std::memcpy(&bits, v.ifReal(), sizeof bits);
-            return {Kind::Real, bits};
+            return shortScalar(Kind::Real, bits);
         }
         case Value::Type::Date: {
             std::uint64_t bits;
             std::memcpy(&bits, &v.ifDate()->seconds, sizeof bits);
-            return {Kind::Date, bits};
+            return shortScalar(Kind::Date, bits);
         }
         default:
-            return {Kind::Uid, v.ifUid()->value};
+            return shortScalar(Kind::Uid, v.ifUid()->value);
     }
 }
 
@@ -1976,11 +1971,9 @@ private:
             case Value::Type::Integer:
             case Value::Type::Real:
             case Value::Type::Date:
-            case Value::Type::Uid: {
-                const Scalar k = scalarOf(v);
-                s = shortScalar(k.kind, k.bits);
+            case Value::Type::Uid:
+                s = scalarLeaf(v);
                 return true;
-            }
             case Value::Type::String: {
                 const std::string& str = *v.ifString();
                 if (str.size() > 16) return false;
@@ -2037,10 +2030,8 @@ private:
             case Value::Type::Integer:
             case Value::Type::Real:
             case Value::Type::Date:
-            case Value::Type::Uid: {
-                const Scalar k = scalarOf(v);
-                return table_.leaf(shortScalar(k.kind, k.bits), index);
-            }
+            case Value::Type::Uid:
+                return table_.leaf(scalarLeaf(v), index);
             case Value::Type::String:
                 return table_.string(*v.ifString(), index);
             case Value::Type::Data: {
