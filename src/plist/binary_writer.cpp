@@ -663,6 +663,18 @@ public:
         add(dict ? Kind::Dict : Kind::Array, nullptr, n, first);
         return true;
     }
+    // `count` new dictionaries of n entries each (n below 15) numbered from `index` on, their
+    // reference slots one after the other from `first` on.
+    bool dictionaries(std::size_t n, std::size_t count, std::uint32_t& index,
+                      std::uint64_t& first) {
+        if (objects_.size() + count > LeafTable::kNone) return false;
+        index = static_cast<std::uint32_t>(objects_.size());
+        first = takeRefs(2 * n * count);
+        for (std::size_t d = 0; d < count; ++d)
+            objects_.push_back(Object{Kind::Dict, 1, nullptr, n, first + 2 * n * d});
+        unreferencedBytes_ += count;  // a count header of one byte each
+        return true;
+    }
     void setRef(std::uint64_t slot, Ref ref) { refs_[slot] = ref; }
     // Slots from `slot` on, for the caller to fill within the container they belong to.
     Ref* refsAt(std::uint64_t slot) { return &refs_[slot]; }
@@ -1375,15 +1387,29 @@ private:
         const std::size_t n = t.meta & 0xFF;
         const std::size_t count = t.meta >> 8;
         if (n == 0 || count == 0 || n * count > kMaxPacked || n > kMaxKeyRun) return false;
+        std::uint32_t index = 0;
+        std::uint64_t first = 0;
+        if (!table_.dictionaries(n, count, index, first)) return false;
         PackedSlots slots(t);
-        for (std::size_t d = 0; d < count; ++d) {
-            std::uint32_t index = 0;
-            std::uint64_t first = 0;
-            if (!table_.container(true, n, index, first)) return false;
-            place(stack_.back(), toRef(index));
+        for (std::size_t d = 0; d < count; ++d, first += 2 * n) {
             table_.setKeys(first, keyRuns_[n]);
             for (std::size_t i = 0; i < n; ++i)
                 table_.setRef(first + n + i, sent_[slots.next()]);
+        }
+        // Each takes the next place of the container on top, which may fill up on the way.
+        for (std::size_t d = 0; d < count;) {
+            Frame& f = stack_.back();
+            if (stack_.size() == 1) {
+                place(f, toRef(index + static_cast<std::uint32_t>(d++)));
+                continue;
+            }
+            const std::size_t take = std::min<std::uint64_t>(count - d, f.count - f.next);
+            if (take == 0) return false;  // a full container is never left on top
+            Ref* to = table_.refsAt(f.first + (f.dict ? f.count : 0) + f.next);
+            for (std::size_t k = 0; k < take; ++k)
+                to[k] = toRef(index + static_cast<std::uint32_t>(d + k));
+            f.next += take;
+            d += take;
             finishFrames();
         }
         return true;
