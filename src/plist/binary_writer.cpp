@@ -886,6 +886,15 @@ private:
     }
 
     std::uint8_t* putObject(std::uint8_t* p, const Object& o, unsigned refSize) const {
+        // Most objects of a large file: a container of fewer than 15 children.
+        if ((o.kind == Kind::Dict || o.kind == Kind::Array) && o.num < 15 && refSize == sizeof(Ref))
+            [[likely]] {
+            const bool dict = o.kind == Kind::Dict;
+            *p++ = static_cast<std::uint8_t>((dict ? bf::kDict : bf::kArray) | o.num);
+            const std::size_t bytes = (dict ? 2 : 1) * o.num * sizeof(Ref);
+            copyBytes(p, refs_.data() + o.aux, bytes);
+            return p + bytes;
+        }
         switch (o.kind) {
             case Kind::False:
                 *p++ = bf::kFalse;
@@ -1211,26 +1220,39 @@ public:
         const auto openAt = [&] { return f < stillOpen.size() ? stillOpen[f].number : count; };
         std::size_t nextOpen = openAt();  // the next container still open, or count
         offsets_.resize(count * width_);
-        std::uint8_t* entry = offsets_.data() + next_ * width_;
-        for (; next_ < count; ++next_, entry += width_) {
-            const bool open = next_ == nextOpen;
+        // In locals: the bytes stored as the objects go out could be anything to the compiler,
+        // which would otherwise read every member again after each.
+        std::uint32_t next = next_;
+        std::uint8_t* p = p_;
+        unsigned width = width_;
+        std::uint8_t* entry = offsets_.data() + next * width;
+        const Object* const objectAt = objects.data();
+        for (; next < count; ++next, entry += width) {
+            const bool open = next == nextOpen;
             if (open) {
-                if (count - next_ < kLongOpen) break;
+                if (count - next < kLongOpen) break;
                 ++f;
                 nextOpen = openAt();
             }
-            const Object& o = objects[next_];
-            p_ = out_.room(p_, table_.objectSize(o, kRefSize));
-            if (!p_) return false;
-            const std::uint64_t at = out_.offset(p_);
-            if (at > 0xFFFFFFFF && width_ == 4) {
-                widen();
-                entry = offsets_.data() + next_ * width_;
+            const Object& o = objectAt[next];
+            p = out_.room(p, table_.objectSize(o, kRefSize));
+            if (!p) return false;
+            const std::uint64_t at = out_.offset(p);
+            if (width == 4 && at <= 0xFFFFFFFF) [[likely]] {
+                bf::storeBig(entry, at, 4);
+            } else {
+                if (width == 4) {
+                    widen();
+                    width = width_;
+                    entry = offsets_.data() + next * width;
+                }
+                bf::storeBig(entry, at, width);
             }
-            bf::storeBig(entry, at, width_);
-            if (open) rewrites_.push_back({next_, at});
-            p_ = table_.putObject(p_, o, kRefSize);
+            if (open) rewrites_.push_back({next, at});
+            p = table_.putObject(p, o, kRefSize);
         }
+        next_ = next;
+        p_ = p;
         return true;
     }
 
@@ -1805,7 +1827,7 @@ private:
     // keeps the number of the leaf last sent with each slot, so a leaf that repeats costs it no
     // lookup, and the walk, which waits less, does the comparing. Repeated leaves mostly come
     // in runs (keys, an action's flags), and the slots of a run travel together.
-    void leaf(const ShortLeaf& s) {
+    [[gnu::always_inline]] void leaf(const ShortLeaf& s) {
         const std::size_t home = RecentLeaves::home(s);
         ShortLeaf& sent = sent_[home];
         if (sent == s) {
