@@ -1332,11 +1332,22 @@ public:
     // token's bytes are asked for 2 * kAhead tokens before its turn, its table slot kAhead
     // tokens before.
     bool take(const Token* t, std::size_t n) {
-        for (std::size_t i = 0; i < n + kAhead; ++i) {
+        const auto step = [&](std::size_t i) __attribute__((always_inline)) {
             if (i + kAhead < n) ObjectTable::prefetchBytes(t[i + kAhead]);
             if (i < n) ahead_[i % kRing] = table_.prepare(t[i]);
-            if (i >= kAhead && !token(t[i - kAhead], ahead_[(i - kAhead) % kRing])) return false;
+            return i < kAhead || edgeToken(t[i - kAhead], ahead_[(i - kAhead) % kRing]);
+        };
+        std::size_t i = 0;
+        for (; i < kAhead; ++i)
+            if (!step(i)) return false;
+        // The middle of a batch, where every token is ahead of one and behind another.
+        for (; i + kAhead < n; ++i) {
+            ObjectTable::prefetchBytes(t[i + kAhead]);
+            ahead_[i % kRing] = table_.prepare(t[i]);
+            if (!token(t[i - kAhead], ahead_[(i - kAhead) % kRing])) return false;
         }
+        for (; i < n + kAhead; ++i)
+            if (!step(i)) return false;
         return !layout_ || layout_->advance(std::span(stack_).subspan(1));
     }
 
@@ -1346,7 +1357,10 @@ public:
 private:
     using Frame = OpenContainer;
 
-    bool token(const Token& t, std::uint64_t hash) {
+    // The tokens at either end of a batch, a few of each, take the call.
+    [[gnu::noinline]] bool edgeToken(const Token& t, std::uint64_t hash) { return token(t, hash); }
+
+    [[gnu::always_inline]] bool token(const Token& t, std::uint64_t hash) {
         if (t.op == Op::Repeats) return repeats(t);
         Frame& f = stack_.back();
         if (f.keys) return key(t, hash, f);
@@ -1852,7 +1866,7 @@ private:
         held_ = Held{};
     }
 
-    void string(const std::string& s) {
+    [[gnu::always_inline]] void string(const std::string& s) {
         if (s.size() > 16) {
             send(Token{reinterpret_cast<std::uintptr_t>(s.data()), s.size(), 0, 0, Op::LongString});
             return;
