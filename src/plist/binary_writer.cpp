@@ -1432,23 +1432,8 @@ private:
             for (std::size_t i = 0; i < n; ++i)
                 table_.setRef(first + n + i, sent_[slots.next()]);
         }
-        // Each takes the next place of the container on top, which may fill up on the way.
-        for (std::size_t d = 0; d < count;) {
-            Frame& f = stack_.back();
-            if (stack_.size() == 1) {
-                place(f, toRef(index + static_cast<std::uint32_t>(d++)));
-                continue;
-            }
-            const std::size_t take = std::min<std::uint64_t>(count - d, f.count - f.next);
-            if (take == 0) return false;  // a full container is never left on top
-            Ref* to = table_.refsAt(f.first + (f.dict ? f.count : 0) + f.next);
-            for (std::size_t k = 0; k < take; ++k)
-                to[k] = toRef(index + static_cast<std::uint32_t>(d + k));
-            f.next += take;
-            d += take;
-            finishFrames();
-        }
-        return true;
+        return placeRun(
+            count, [index](std::size_t d) { return toRef(index + static_cast<std::uint32_t>(d)); });
     }
 
     // Leaves sent before, each going where the next key or value goes.
@@ -1456,25 +1441,31 @@ private:
         const std::size_t n = t.meta;
         if (n == 0 || n > kMaxPacked) return false;
         PackedSlots slots(t);
+        return placeRun(n, [&](std::size_t) { return sent_[slots.next()]; });
+    }
+
+    // Puts refAt(0) to refAt(n - 1), asked for in that order, where the next keys or values
+    // go: as many values as the container on top still takes in one go, then on in the
+    // container below once it is full.
+    template <typename RefAt>
+    bool placeRun(std::size_t n, RefAt refAt) {
         for (std::size_t i = 0; i < n;) {
             Frame& f = stack_.back();
             if (f.keys || stack_.size() == 1) {
-                const Ref ref = sent_[slots.next()];
+                const Ref ref = refAt(i++);
                 if (f.keys) {
                     addKey(f, ref);
                 } else {
                     place(f, ref);
                     finishFrames();
                 }
-                ++i;
                 continue;
             }
-            // As many values as the container on top still takes, in one go.
             const std::size_t take = std::min<std::uint64_t>(n - i, f.count - f.next);
             if (take == 0) return false;  // a full container is never left on top
             Ref* to = table_.refsAt(f.first + (f.dict ? f.count : 0) + f.next);
             for (std::size_t k = 0; k < take; ++k)
-                to[k] = sent_[slots.next()];
+                to[k] = refAt(i + k);
             f.next += take;
             i += take;
             finishFrames();
@@ -1483,7 +1474,7 @@ private:
     }
 
     // A leaf or long string token (a scalar is a leaf too).
-    bool string(const Token& t, std::uint64_t hash, std::uint32_t& index) {
+    [[gnu::always_inline]] bool string(const Token& t, std::uint64_t hash, std::uint32_t& index) {
         switch (t.op) {
             case Op::Leaf:
                 if (!table_.numberLeaf(ShortLeaf{t.a, t.b, t.meta}, hash, index)) return false;
