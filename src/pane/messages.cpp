@@ -10,8 +10,8 @@ int QuillonMousePane::modalDialog(Panel& panel) {
     return host().runModal(panel);
 }
 
-void QuillonMousePane::ibaModalButtonPressed(const Button& sender) {
-    host().stopModal(sender.tag());
+void QuillonMousePane::ibaModalButtonPressed(const Sender& sender) {
+    host().stopModal(sender.tag);
 }
 
 int QuillonMousePane::modalMessage(const std::string& message,

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -98,9 +100,14 @@ public:
     // The single change handler of every observed key path.
     void observeValueForKeyPath(const std::string& keyPath, const Value& newValue);
 
+    // The operations controls send, by name ("ibaOptionsItemNew"); the window connects a control
+    // whose object name or "action" property is such a name.
+    using Action = void (QuillonMousePane::*)(const Sender& sender);
+    static const std::map<std::string, Action, std::less<>>& actions();
+
     // Panels and messages.
     int modalDialog(Panel& panel);
-    void ibaModalButtonPressed(const Button& sender);
+    void ibaModalButtonPressed(const Sender& sender);
     int modalMessage(const std::string& message, const std::vector<std::string>& params,
                      const std::optional<std::string>& check, bool state,
                      const std::optional<std::string>& ok, const std::optional<std::string>& cancel,

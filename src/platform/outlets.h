@@ -2,12 +2,21 @@
 // The window's toolkit implements them; the pane never sees the toolkit itself.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/attributed_string.h"
 #include "plist/value.h"
 
 namespace quillon {
+
+// What an operation learns of the control that sent it ("ibaOptionsMenuAction" from the command
+// menu, say): its tag, a pop-up's selected item tag, a field's text.
+struct Sender {
+    int tag = 0;
+    std::int64_t selectedTag = -1;
+    std::string stringValue;
+};
 
 struct Rect {
     double x = 0, y = 0, width = 0, height = 0;

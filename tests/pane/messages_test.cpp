@@ -22,8 +22,7 @@ TEST_F(MessagesTest, message_box_localizes_fills_placeholders_and_shows_given_bu
     host->panelResponder = [this](Panel& panel) {
         EXPECT_EQ(&panel, &modalPanel);
         EXPECT_FALSE(modalPanel.hidden);
-        RecordingButton cancel("Cancel", 0);
-        pane->ibaModalButtonPressed(cancel);
+        pane->ibaModalButtonPressed(Sender{QuillonMousePane::kModalCancel, -1, {}});
         return 1;
     };
     int code = pane->modalMessage("Delete settings named [0]?", {"Mail"}, std::nullopt, false,

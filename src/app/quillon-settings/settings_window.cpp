@@ -309,7 +309,7 @@ void SettingsWindow::connectOutlets() {
 
     for (QtButton* outlet : {okOutlet_.get(), cancelOutlet_.get(), otherOutlet_.get()})
         QObject::connect(outlet->widget(), &QPushButton::clicked, this,
-                         [this, outlet] { pane_.ibaModalButtonPressed(*outlet); });
+                         [this, outlet] { pane_.ibaModalButtonPressed(Sender{outlet->tag(), -1, {}}); });
 }
 
 void SettingsWindow::bindControls() {

@@ -1,0 +1,14 @@
+// The table of the operations that the window's controls send, by name.
+#include "pane/quillon_mouse_pane.h"
+
+namespace quillon {
+
+const std::map<std::string, QuillonMousePane::Action, std::less<>>& QuillonMousePane::actions() {
+    // One line per operation; a control naming an operation that is not here sends nothing.
+    static const std::map<std::string, Action, std::less<>> table = {
+        {"ibaModalButtonPressed", &QuillonMousePane::ibaModalButtonPressed},
+    };
+    return table;
+}
+
+}  // namespace quillon
