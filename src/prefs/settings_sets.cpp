@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "plist/file_utils.h"
+#include "prefs/command_table.h"
 #include "prefs/settings_matching.h"
 #include "prefs/settings_records.h"
 
@@ -77,6 +78,45 @@ std::optional<AddedSettings> addApplicationSettings(Dictionary& table, DictRef r
     std::string key = settingsUID(*number);
     table.set(key, Value(std::move(record)));
     return AddedSettings{std::move(key), true};
+}
+
+std::vector<std::string> giveEverySetAMainClick(Dictionary& table) {
+    static constexpr int kExaminedSlots[] = {0,  1,  2,  3,  4,  5,  6,  7,  16, 17,
+                                             18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
+    std::vector<std::string> changed;
+    for (const auto& [uid, value] : table) {
+        DictRef record = value.dictionary();
+        if (!record) continue;
+        DictRef device = record->dictionary("device");
+        if (device && device->get("type").ifString() && device->string("type") == "kbd") continue;
+        DictRef actions = record->dictionary("actions");
+        bool hasMainClick = false;
+        if (actions)
+            for (int slot : kExaminedSlots) {
+                DictRef candidate = actions->dictionary(actionKey(slot));
+                if (candidate && candidate->integer("command") == kCommandClick &&
+                    candidate->integer("button") == 0) {
+                    hasMainClick = true;
+                    break;
+                }
+            }
+        if (hasMainClick) continue;
+        if (!actions) {
+            actions = Dictionary::create();
+            record->set("actions", actions);
+        }
+        DictRef first = actions->dictionary("00");
+        if (first) {
+            first->clear();
+        } else {
+            first = Dictionary::create();
+            actions->set("00", first);
+        }
+        first->set("command", Integer(kCommandClick));
+        first->set("button", Integer(0));
+        changed.push_back(uid);
+    }
+    return changed;
 }
 
 }  // namespace quillon

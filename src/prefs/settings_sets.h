@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "plist/value.h"
 
@@ -40,5 +41,10 @@ struct AddedSettings {
 // Files record in table under the first free UID, unless a set of its family and application
 // is there; nothing when no UID is free.
 std::optional<AddedSettings> addApplicationSettings(Dictionary& table, DictRef record);
+
+// Gives every set but a keyboard's a main click: a set where none of the slots a click can sit
+// on holds a click of button 0 gets one on "00", which loses what "00" did. Without it the
+// device could not click at all. The UIDs of the sets changed, in key order.
+std::vector<std::string> giveEverySetAMainClick(Dictionary& table);
 
 }  // namespace quillon
