@@ -18,7 +18,9 @@
 #include "adapters/qt/quillon_path_view.h"
 #include "pane/quillon_mouse_pane.h"
 #include "ui_MessagePanel.h"
+#include "ui_NewSettingsPanel.h"
 #include "ui_QuillonMouse.h"
+#include "ui_RenamePanel.h"
 
 namespace quillon {
 
@@ -89,6 +91,8 @@ QObject* SettingsWindow::findObject(const char* name) const {
 
 void SettingsWindow::loadPanels() {
     panels_.push_back(makePanel<Ui::MessagePanel>(this));
+    panels_.push_back(makePanel<Ui::NewSettingsPanel>(this));
+    panels_.push_back(makePanel<Ui::RenamePanel>(this));
 }
 
 void SettingsWindow::styleTexts() {
@@ -138,6 +142,7 @@ void SettingsWindow::connectOutlets() {
     connect.operator()<QtPanel, QDialog>("iboModalPanel", p.iboModalPanel);
     connect.operator()<QtPanel, QDialog>("iboNewSettingsPanel", p.iboNewSettingsPanel);
     connect.operator()<QtPanel, QDialog>("iboRenamePanel", p.iboRenamePanel);
+    connect.operator()<QtTextField, QLineEdit>("iboRenameTextName", p.iboRenameTextName);
     connect.operator()<QtTextField, QLineEdit>("iboRenameFieldName", p.iboRenameFieldName);
     connect.operator()<QtPanel, QDialog>("iboSpeedOptionsPanel", p.iboSpeedOptionsPanel);
     connect.operator()<QtIndicatorView, QuillonPathView>("iboPathView", p.iboPathView);
