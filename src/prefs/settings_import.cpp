@@ -60,7 +60,9 @@ DictRef readQuillonMouseSettingsFile(const std::string& path, std::string* reaso
     };
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return refuse("cannot be read");
-    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > kMaxSettingsFileBytes)
+    // Not even opened unless a plain file: opening a named pipe would wait for a writer.
+    if (!S_ISREG(st.st_mode)) return refuse("is not a plain file");
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxSettingsFileBytes)
         return refuse("is larger than 16 MiB");
     const auto bytes = readFileBytes(path, kMaxSettingsFileBytes);
     if (!bytes) return refuse("cannot be read");

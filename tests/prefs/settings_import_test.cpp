@@ -2,6 +2,7 @@
 #include "prefs/settings_import.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -177,7 +178,7 @@ TEST_F(SettingsMerge, a_hostile_action_arrives_repaired_and_shared_objects_becom
     EXPECT_NE(settings().dictionary("1100"), shared);
 }
 
-TEST(settings_file, reader_refuses_what_is_not_a_settings_dictionary) {
+TEST(settings_file, reader_refuses_what_is_not_a_plain_file_holding_a_dictionary) {
     TempDir dir;
     std::string why;
     EXPECT_EQ(readQuillonMouseSettingsFile(dir.file("missing"), &why), nullptr);
@@ -193,6 +194,10 @@ TEST(settings_file, reader_refuses_what_is_not_a_settings_dictionary) {
     EXPECT_EQ(readQuillonMouseSettingsFile(big, &why), nullptr);
     EXPECT_EQ(why, "is larger than 16 MiB");
     EXPECT_EQ(readQuillonMouseSettingsFile(dir.path().string(), &why), nullptr);
+    // A named pipe would block the reader until someone writes to it.
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    EXPECT_EQ(readQuillonMouseSettingsFile(dir.file("pipe"), &why), nullptr);
+    EXPECT_EQ(why, "is not a plain file");
 }
 
 TEST(settings_file, export_of_one_set_reads_back_and_a_failed_write_leaves_nothing) {

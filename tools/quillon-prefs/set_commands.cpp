@@ -146,7 +146,9 @@ Edit newSet(Dictionary& prefs, Workspace& workspace, const std::string& app,
     const std::string path =
         app.find('/') != std::string::npos ? app : workspace.pathForApplication(app);
     DictRef info = path.empty() ? nullptr : workspace.infoDictionary(path);
-    if (!info) return failed(app + ": no such application (a desktop-file id or the path of one)");
+    if (!info)
+        return failed(app +
+                      ": no such application (give a desktop-file id, or a path with a \"/\")");
     DictRef localizedInfo = workspace.localizedInfoDictionary(path);
     makeApplicationSettings(*base, family, info.get(), localizedInfo.get());
     const auto placed = addApplicationSettings(*table, base);
