@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -100,8 +99,6 @@ protected:
 TEST_F(SettingsSetsWindowTest, a_new_set_for_an_application_shows_in_the_menu_and_the_file) {
     auto* panel = window.find<QDialog>("iboNewSettingsPanel");
     ASSERT_TRUE(panel);
-    EXPECT_EQ(window.find<QGroupBox>("iboNewSettingsModeRadioBtn")->title(),
-              "Start the new settings from:");
     EXPECT_TRUE(window.find<QRadioButton>("newSettingsModeGlobal")->isChecked())
         << "no choice made yet reads as the global settings";
     bool shown = false;

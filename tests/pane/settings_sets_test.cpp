@@ -83,16 +83,6 @@ TEST_F(SettingsSetsTest, new_set_for_an_application_is_added_once_and_selected) 
     EXPECT_EQ(pane->fSettingsTable->size(), sets);
 }
 
-TEST_F(SettingsSetsTest, copy_of_an_application_set_takes_the_new_applications_identity) {
-    select("0011");
-    newSetFor("/apps/notes.desktop", 2);
-    const DictRef added = pane->settings();
-    ASSERT_NE(added, set("0011"));
-    EXPECT_EQ(Value(added->dictionary("actions")), Value(set("0011")->dictionary("actions")));
-    EXPECT_EQ(added->dictionary("app")->string("bundleName"), "Notes");
-    EXPECT_FALSE(added->boolean("preset"));
-}
-
 TEST_F(SettingsSetsTest, rename_changes_record_and_menu_only_for_a_new_non_empty_name) {
     select("0012");
     host->panelResponder = [this](Panel& panel) {
