@@ -60,10 +60,11 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
     const auto& actions = QuillonMousePane::actions();
     binder_ = std::make_unique<Binder>(
         pane_.properties(),
-        [this, &actions](const std::string& operation, const Sender& sender) {
+        // The pane, not this: UBSan's type check misreads a window captured in its constructor.
+        [&pane = pane_, &actions](const std::string& operation, const Sender& sender) {
             auto it = actions.find(operation);
             if (it == actions.end()) return false;
-            (pane_.*(it->second))(sender);
+            (pane.*(it->second))(sender);
             return true;
         },
         [&actions](const std::string& operation) { return actions.count(operation) > 0; });
