@@ -141,7 +141,7 @@ TEST(plistlib_interop, we_load_plistlib_preferences_whose_sets_share_records) {
 
     const DictRef loaded = mutableDictionaryWithContentsOfFile(path);
     ASSERT_TRUE(loaded) << "refused";
-    EXPECT_EQ(firstDifference(Value(loaded), prefs), std::nullopt);
+    if (!(Value(loaded) == prefs)) ADD_FAILURE() << *firstDifference(Value(loaded), prefs);
     const DictRef settings = loaded->dictionary("settings");
     const DictRef first = settings->dictionary("00000"), again = settings->dictionary("00050"),
                   other = settings->dictionary("00001");
