@@ -330,6 +330,21 @@ inline void prefetchElements(const Value& v) {
         prefetchLines(std::span<const Value>(v.arrayPtr()->items()));
 }
 
+// Most strings are short: copied as overlapping words rather than through a library call.
+inline void copyBytes(std::uint8_t* to, const char* from, std::size_t n) {
+    if (n >= 8 && n <= 16) {
+        const std::uint64_t a = load64(from), b = load64(from + n - 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + n - 8, &b, 8);
+    } else if (n >= 4 && n < 8) {
+        const std::uint32_t a = load32(from), b = load32(from + n - 4);
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + n - 4, &b, 4);
+    } else if (n) {
+        std::memcpy(to, from, n);
+    }
+}
+
 unsigned integerWidth(std::uint64_t bits) {
     return static_cast<std::int64_t>(bits) < 0 ? 8 : bf::unsignedWidth(bits);
 }
@@ -659,7 +674,7 @@ private:
             case Kind::Data:
             case Kind::Ascii:
                 p = putCountHeader(p, o.kind == Kind::Data ? bf::kData : bf::kAscii, o.num);
-                if (o.num) std::memcpy(p, o.bytes, o.num);
+                copyBytes(p, o.bytes, o.num);
                 return p + o.num;
             case Kind::Utf16:
                 p = putCountHeader(p, bf::kUtf16, o.aux);
