@@ -4,10 +4,15 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QStringList>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
+
+#include "adapters/qt/qt_application_chooser.h"
+#include "adapters/xdg/xdg_workspace.h"
 
 namespace quillon {
 
@@ -16,7 +21,8 @@ namespace {
 QStringList nameFilters(const std::vector<std::string>& types) {
     if (types.empty()) return {};
     QString patterns;
-    for (const auto& type : types) patterns += (patterns.isEmpty() ? "*." : " *.") + QString::fromStdString(type);
+    for (const auto& type : types)
+        patterns += (patterns.isEmpty() ? "*." : " *.") + QString::fromStdString(type);
     return {patterns};
 }
 
@@ -28,10 +34,31 @@ void showChooser(QFileDialog* dialog, PaneHost::ChooserCompletion completion) {
     QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, completion](int result) {
         std::vector<std::string> paths;
         if (result == QDialog::Accepted)
-            for (const QString& file : dialog->selectedFiles()) paths.push_back(file.toStdString());
+            for (const QString& file : dialog->selectedFiles())
+                paths.push_back(file.toStdString());
         if (completion) completion(result == QDialog::Accepted && !paths.empty(), paths);
     });
     dialog->open();
+}
+
+// A chooser of a file or a folder: the Open button takes a selected folder instead of going
+// into it (double-clicking still goes in). Qt's own dialog, since a native one ignores accept().
+class FileOrFolderDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (files.size() == 1 && QFileInfo(files.front()).isDir()) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
+bool asksForApplication(const OpenPanelOptions& options) {
+    return std::find(options.allowedTypes.begin(), options.allowedTypes.end(), "app") !=
+           options.allowedTypes.end();
 }
 
 }  // namespace
@@ -45,7 +72,8 @@ std::uint32_t modifierFlagsFromQt(Qt::KeyboardModifiers modifiers) {
     return flags;
 }
 
-QtPaneHost::QtPaneHost(std::shared_ptr<const Bundle> bundle, std::function<std::uint16_t()> extensionState)
+QtPaneHost::QtPaneHost(std::shared_ptr<const Bundle> bundle,
+                       std::function<std::uint16_t()> extensionState)
     : bundle_(std::move(bundle)),
       extensionState_(std::move(extensionState)),
       focusWindow_(QGuiApplication::focusWindow()),
@@ -61,7 +89,9 @@ void QtPaneHost::setMainView(QWidget* view) {
     view_ = std::make_unique<QtView>(view);
 }
 
-QWidget* QtPaneHost::window() const { return viewWidget_ ? viewWidget_->window() : nullptr; }
+QWidget* QtPaneHost::window() const {
+    return viewWidget_ ? viewWidget_->window() : nullptr;
+}
 
 bool QtPaneHost::isWindowKey() const {
     QWidget* w = window();
@@ -75,7 +105,9 @@ PaneHost::ObserverId QtPaneHost::addWindowKeyObservers(std::function<void()> bec
     return id;
 }
 
-void QtPaneHost::removeWindowKeyObservers(ObserverId id) { windowObservers_.erase(id); }
+void QtPaneHost::removeWindowKeyObservers(ObserverId id) {
+    windowObservers_.erase(id);
+}
 
 void QtPaneHost::focusWindowChanged(QWindow* window) {
     QWindow* previous = focusWindow_;
@@ -91,7 +123,9 @@ void QtPaneHost::focusWindowChanged(QWindow* window) {
             if (windowObservers_.count(id) && pair.first) pair.first();
 }
 
-std::uint16_t QtPaneHost::systemExtensionState() const { return extensionState_ ? extensionState_() : 0; }
+std::uint16_t QtPaneHost::systemExtensionState() const {
+    return extensionState_ ? extensionState_() : 0;
+}
 
 int QtPaneHost::runModal(Panel& panel) {
     if (unattendedCode_) return *unattendedCode_;
@@ -109,7 +143,8 @@ int QtPaneHost::runModal(Panel& panel) {
 }
 
 void QtPaneHost::stopModal(int code) {
-    while (!runningPanels_.empty() && !runningPanels_.back()) runningPanels_.pop_back();
+    while (!runningPanels_.empty() && !runningPanels_.back())
+        runningPanels_.pop_back();
     if (!runningPanels_.empty()) runningPanels_.back()->done(code);
 }
 
@@ -118,10 +153,22 @@ std::uint32_t QtPaneHost::currentModifierFlags() const {
 }
 
 void QtPaneHost::runOpenPanel(const OpenPanelOptions& options, ChooserCompletion completion) {
-    auto* dialog = new QFileDialog(window(), QString::fromStdString(options.message),
-                                   QString::fromStdString(options.directory));
+    // An application on this desktop is a desktop entry: the user picks it by name and icon.
+    if (asksForApplication(options)) {
+        runApplicationChooser(options, std::move(completion));
+        return;
+    }
+    const bool fileOrFolder = options.canChooseDirectories && options.canChooseFiles;
+    QFileDialog* dialog =
+        fileOrFolder ? new FileOrFolderDialog(window()) : new QFileDialog(window());
+    dialog->setWindowTitle(QString::fromStdString(options.message));
+    if (!options.directory.empty()) dialog->setDirectory(QString::fromStdString(options.directory));
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    if (options.canChooseDirectories && !options.canChooseFiles)
+    if (fileOrFolder) {
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setLabelText(QFileDialog::Accept, localized("Choose"));
+    } else if (options.canChooseDirectories)
         dialog->setFileMode(QFileDialog::Directory);
     else
         dialog->setFileMode(options.allowsMultipleSelection ? QFileDialog::ExistingFiles
@@ -139,8 +186,39 @@ void QtPaneHost::runSavePanel(const SavePanelOptions& options, ChooserCompletion
         dialog->setNameFilters(nameFilters(options.allowedTypes));
         dialog->setDefaultSuffix(QString::fromStdString(options.allowedTypes.front()));
     }
-    if (!options.nameFieldString.empty()) dialog->selectFile(QString::fromStdString(options.nameFieldString));
+    if (!options.nameFieldString.empty())
+        dialog->selectFile(QString::fromStdString(options.nameFieldString));
     showChooser(dialog, std::move(completion));
+}
+
+}  // namespace quillon
+
+namespace quillon {
+
+QString QtPaneHost::localized(const QString& english) const {
+    if (!bundle_) return english;
+    return QString::fromStdString(bundle_->localizedString(english.toStdString(), "Localizable"));
+}
+
+void QtPaneHost::runApplicationChooser(const OpenPanelOptions& options,
+                                       ChooserCompletion completion) {
+    auto* chooser =
+        new QtApplicationChooser(window(),
+                                 installedApplications(XdgWorkspace::defaultApplicationFolders(),
+                                                       XdgWorkspace::defaultLanguages()),
+                                 QString::fromStdString(options.directory),
+                                 [this](const QString& english) { return localized(english); });
+    if (!options.message.empty()) chooser->setWindowTitle(QString::fromStdString(options.message));
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->setWindowModality(Qt::WindowModal);
+    QObject::connect(chooser, &QDialog::finished, chooser, [chooser, completion](int result) {
+        const std::string path = chooser->chosenPath().toStdString();
+        const bool chosen = result == QDialog::Accepted && !path.empty();
+        if (completion)
+            completion(chosen,
+                       chosen ? std::vector<std::string>{path} : std::vector<std::string>{});
+    });
+    chooser->open();
 }
 
 }  // namespace quillon
