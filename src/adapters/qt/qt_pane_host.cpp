@@ -76,7 +76,7 @@ QtPaneHost::QtPaneHost(std::shared_ptr<const Bundle> bundle,
                        std::function<std::uint16_t()> extensionState)
     : bundle_(std::move(bundle)),
       extensionState_(std::move(extensionState)),
-      focusWindow_(QGuiApplication::focusWindow()),
+      focusWindow_(keyWindowOf(QGuiApplication::focusWindow())),
       context_(std::make_unique<QObject>()) {
     QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, context_.get(),
                      [this](QWindow* window) { focusWindowChanged(window); });
@@ -109,7 +109,17 @@ void QtPaneHost::removeWindowKeyObservers(ObserverId id) {
     windowObservers_.erase(id);
 }
 
-void QtPaneHost::focusWindowChanged(QWindow* window) {
+// The window whose key status a focus window stands for: a pop-up menu, tool tip or panel of a
+// window is part of that window, not a window of its own.
+QWindow* QtPaneHost::keyWindowOf(QWindow* window) {
+    while (window && window->transientParent()) window = window->transientParent();
+    return window;
+}
+
+void QtPaneHost::focusWindowChanged(QWindow* focused) {
+    // Pop-ups and tool tips of this application only ever open over one of its windows.
+    if (focused && (focused->type() == Qt::Popup || focused->type() == Qt::ToolTip)) return;
+    QWindow* window = keyWindowOf(focused);
     QWindow* previous = focusWindow_;
     focusWindow_ = window;
     if (previous == window) return;

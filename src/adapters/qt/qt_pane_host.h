@@ -52,7 +52,8 @@ public:
     void answerPanelsUnattended(int code) { unattendedCode_ = code; }
 
 private:
-    void focusWindowChanged(QWindow* window);
+    static QWindow* keyWindowOf(QWindow* window);
+    void focusWindowChanged(QWindow* focused);
     // A request for an application ("app" among the types) gets the application chooser.
     void runApplicationChooser(const OpenPanelOptions& options, ChooserCompletion completion);
     QString localized(const QString& english) const;
