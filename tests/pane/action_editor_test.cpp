@@ -289,6 +289,31 @@ TEST(action_choices, menus_cover_every_command_and_value_once) {
                                            direction.name == "left" || direction.name == "right");
 }
 
+TEST(action_choices, the_helper_protocol_names_every_value_the_editor_stores) {
+    const std::string doc = readAll(sourceDir() / "docs" / "helper-protocol.md");
+    ASSERT_FALSE(doc.empty());
+    const std::string records = doc.substr(doc.find("## Action records"));
+    for (const auto& item : commandMenuItems()) {
+        EXPECT_NE(
+            records.find("| " + std::to_string(item.code) + " | " + std::string(item.title) + " |"),
+            std::string::npos)
+            << item.title;
+        for (std::string_view key : commandInfo(item.code)->keptKeys) {
+            if (key.empty()) continue;
+            EXPECT_NE(records.find("`" + std::string(key) + "`"), std::string::npos) << key;
+        }
+    }
+    for (auto list :
+         {clickButtonChoices(), scrollDirectionChoices(), panAxesChoices(), swapModeChoices(),
+          motionDurationChoices(), shortcutChoices(), specialItemChoices(), systemControlChoices(),
+          playerControlChoices(), extraKeyChoices()})
+        for (const auto& choice : list)
+            EXPECT_NE(records.find("| `" + std::string(choice.name) + "` | " +
+                                   std::string(choice.title) + " |"),
+                      std::string::npos)
+                << choice.name;
+}
+
 TEST_F(ActionEditorTest, extra_keys_are_titled_as_the_keystroke_text_names_them) {
     for (const auto& key : extraKeyChoices()) {
         ASSERT_GE(key.value, 0);
