@@ -213,6 +213,14 @@ void QuillonMousePane::watchActionEditor() {
     };
     auto state = std::make_shared<EditorState>();
 
+    // A record that just became a scroll may have no direction, which reads as up: its line
+    // count is shown at once, not only once a direction is stored.
+    properties_.addObserver("action.command", [this](const std::string&, const Value&) {
+        DictRef current = action();
+        if (commandOf(current) == kCommandScroll)
+            setUiValue("hasScrollSpeed", current->integer("direction") < 4);
+    });
+
     // A bound field may store all the text typed into it; the record keeps its last character.
     properties_.addObserver("action.char", [this, state](const std::string&, const Value&) {
         DictRef current = action();

@@ -190,6 +190,7 @@ TEST_F(ActionEditorWindowTest, every_page_stores_what_its_controls_show) {
         {12, "macro", [] {}, makeDictionary({{"command", Integer(12)}})},
         {16, "scroll",
          [&] {
+             EXPECT_FALSE(find<QSpinBox>("scrollCount")->isHidden());
              choose("scrollDirection", 5);
              EXPECT_TRUE(find<QSpinBox>("scrollCount")->isHidden());
              choose("scrollDirection", 1);

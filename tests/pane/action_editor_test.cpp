@@ -57,6 +57,11 @@ TEST_F(ActionEditorTest, choosing_a_command_drops_the_previous_parameters) {
     EXPECT_EQ(action()->keys(), std::vector<std::string>{"command"});
     EXPECT_EQ(ui()->string("actionTab"), "text");
 
+    // A new scroll scrolls up by lines until told otherwise, so its line count shows.
+    ui()->set("hasScrollSpeed", false);
+    chooseCommand(kCommandScroll);
+    EXPECT_TRUE(ui()->boolean("hasScrollSpeed"));
+
     // A window that sends before it stores, or a stored string code, ends the same way.
     action()->set("command", "7");
     pane->ibaOptionsMenuAction(Sender{0, kCommandScroll, {}});
