@@ -54,10 +54,13 @@ void QuillonMousePane::updateTargetMenu() {
     // global set are both "All Applications"): a repeated title says which set it is.
     std::vector<std::string> titles;
     for (const auto& key : targetKeys_) {
-        std::string title = displayName(key);
+        // The shipped sets' names are texts of ours, shown in the user's language.
+        DictRef shownRecord = fSettingsTable->dictionary(key);
+        std::string title = shownRecord && shownRecord->boolean("preset")
+                                ? localized(displayName(key))
+                                : displayName(key);
         if (std::find(titles.begin(), titles.end(), title) != titles.end()) {
-            DictRef record = fSettingsTable->dictionary(key);
-            DictRef family = record ? record->dictionary("device") : nullptr;
+            DictRef family = shownRecord ? shownRecord->dictionary("device") : nullptr;
             const bool anyDevice = !family || family->string("type").empty();
             title += " (" + (anyDevice ? localized("All Devices") : key) + ")";
         }

@@ -112,7 +112,8 @@ void QtPaneHost::removeWindowKeyObservers(ObserverId id) {
 // The window whose key status a focus window stands for: a pop-up menu, tool tip or panel of a
 // window is part of that window, not a window of its own.
 QWindow* QtPaneHost::keyWindowOf(QWindow* window) {
-    while (window && window->transientParent()) window = window->transientParent();
+    while (window && window->transientParent())
+        window = window->transientParent();
     return window;
 }
 
