@@ -31,6 +31,8 @@ namespace fs = std::filesystem;
 constexpr int kMaxDepth = 4;
 constexpr std::size_t kMaxEntries = 20000;
 constexpr int kPathRole = Qt::UserRole + 1;
+// A key of the other program's desktop entry, localized by the entry itself, not by our tables.
+constexpr std::string_view kNameKey = "Name";
 
 QString text(const std::string* value) {
     return value ? QString::fromStdString(*value) : QString();
@@ -73,8 +75,8 @@ std::vector<InstalledApplication> installedApplications(const std::vector<std::s
             if (!entry || entry->isTrue("Hidden") || entry->isTrue("NoDisplay")) continue;
             const std::string* type = entry->get("Type");
             if ((type && *type != "Application") || !tryExecFound(*entry)) continue;
-            const std::string* name = entry->localized("Name", languages);
-            if (!name) name = entry->get("Name");
+            const std::string* name = entry->localized(kNameKey, languages);
+            if (!name) name = entry->get(kNameKey);
             if (!name || name->empty()) continue;
             QString keywords;
             for (const char* key : {"GenericName", "Keywords", "Comment"}) {
