@@ -125,6 +125,19 @@ public:
                                           const Value& item) override;
     void outlineViewSelectionDidChange(OutlineView& view) override;
 
+    // Settings sets and settings files: new, delete, rename, restore defaults, export, import.
+    // uniqueSettingsUID gives nothing when no number from max(start, 1000) up is free.
+    void ibaOptionsItemNew(const Sender& sender);
+    void ibaOptionsItemDelete(const Sender& sender);
+    void ibaOptionsItemRename(const Sender& sender);
+    void ibaOptionsButtonDefaults(const Sender& sender);
+    std::optional<std::uint32_t> uniqueSettingsUID(std::uint32_t start) const;
+    void ibaOptionsItemExport(const Sender& sender);
+    void ibaOptionsItemExportAll(const Sender& sender);
+    void exportSettings(bool all);
+    void ibaOptionsItemImport(const Sender& sender);
+    void importSettingsFile(const std::string& path);
+
     // The action editor: the command menu, the choosers of application, item and script, the
     // extra keys, and the delegate operations of the editor's text fields (the window calls them).
     static constexpr int kSingleCharacterFieldTag = 100;
