@@ -29,7 +29,8 @@ Value QuillonMousePane::outlineViewChildOfItem(OutlineView&, int index, const Va
 Value QuillonMousePane::outlineViewObjectValue(OutlineView&, const std::string&,
                                                const Value& item) {
     DictRef control = item.dictionary();
-    return control ? Value(control->string("name")) : Value(std::string());
+    // The device table's names are texts of ours, shown in the user's language.
+    return control ? Value(localized(control->string("name"))) : Value(std::string());
 }
 
 bool QuillonMousePane::outlineViewShouldEditTableColumn(OutlineView&, const std::string&,

@@ -88,6 +88,11 @@ std::set<std::string> shownTexts() {
             }
         }
     }
+    // The names of the devices' controls in the shipped device table.
+    const std::string devices = readFile(source / "resources" / "QuillonMouseDevices.plist");
+    const std::regex controlName(R"re(<key>name</key>\s*<string>([^<]+)</string>)re");
+    for (std::sregex_iterator it(devices.begin(), devices.end(), controlName), end; it != end; ++it)
+        texts.insert(unescapeXml((*it)[1]));
     for (auto name : specialKeyNames)
         texts.emplace(name);
     for (const auto& fixed : fixedKeyNames)
