@@ -18,7 +18,7 @@
 #include <algorithm>
 
 #include "adapters/qt/qt_bindings.h"
-#include "adapters/qt/qt_busy_indicator.h"
+#include "adapters/qt/quillon_path_view.h"
 #include "adapters/qt/qt_outlets.h"
 #include "adapters/qt/qt_pane_host.h"
 #include "pane/quillon_mouse_pane.h"
@@ -188,7 +188,7 @@ QWidget* SettingsWindow::buildAboutTab() {
     auto* layout = new QVBoxLayout(tab);
     layout->setContentsMargins(24, 24, 24, 24);
     layout->addStretch(1);
-    indicator_ = new BusyIndicator(tab);
+    indicator_ = new QuillonPathView(tab);
     indicator_->setFixedSize(48, 48);
     layout->addWidget(indicator_, 0, Qt::AlignHCenter);
     auto* name = new QLabel(windowTitle(), tab);

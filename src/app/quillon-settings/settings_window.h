@@ -20,7 +20,7 @@ class QTreeWidget;
 namespace quillon {
 
 class Bindings;
-class BusyIndicator;
+class QuillonPathView;
 class QtButton;
 class QtIndicatorView;
 class QtOutlineView;
@@ -93,7 +93,7 @@ private:
     QLabel* selectHint_ = nullptr;
     QLabel* actionTab_ = nullptr;
     QWidget* macroFrame_ = nullptr;
-    BusyIndicator* indicator_ = nullptr;
+    QuillonPathView* indicator_ = nullptr;
     QLabel* versionText_ = nullptr;
     QPushButton* manualButton_ = nullptr;
     QPushButton* urlButton_ = nullptr;
