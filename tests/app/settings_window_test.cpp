@@ -70,61 +70,61 @@ protected:
 
 TEST_F(SettingsWindowTest, a_devices_message_fills_the_device_menu_status_text_and_target_menu) {
     EXPECT_EQ(window.windowTitle().toStdString(), "Quillon Mouse");
-    EXPECT_EQ(window.versionText()->text().toStdString(), "Version 0.1 (1)");
-    EXPECT_TRUE(window.deviceRow()->isHidden()) << "no device menu before there are two devices";
-    EXPECT_EQ(window.mainTabs()->currentIndex(), 0) << "the options tab";
+    EXPECT_EQ(window.find<QLabel>("versionText")->text().toStdString(), "Version 0.1 (1)");
+    EXPECT_TRUE(window.find<QWidget>("deviceRow")->isHidden()) << "no device menu before there are two devices";
+    EXPECT_EQ(window.find<QTabWidget>("iboMainTabs")->currentIndex(), 0) << "the options tab";
 
     receiveDevices({0x1056, 0x1059});
-    EXPECT_EQ(itemsOf(window.deviceMenu()), (std::vector<std::string>{"Quillon Tamber Office", "Quillon Vantor Pro"}));
-    EXPECT_EQ(window.deviceMenu()->currentIndex(), 0);
-    EXPECT_FALSE(window.deviceRow()->isHidden());
-    EXPECT_EQ(window.deviceInfo()->text().toStdString(), "Connected devices: Quillon Tamber Office, Quillon Vantor Pro");
-    ASSERT_GT(window.targetMenu()->count(), 0);
-    EXPECT_EQ(window.targetMenu()->itemText(0), "All Applications");
-    EXPECT_EQ(window.targetMenu()->currentIndex(), 0);
-    EXPECT_EQ(window.targetMenu()->currentData().toLongLong(), pane.ui()->integer("settingsUID"));
+    EXPECT_EQ(itemsOf(window.find<QComboBox>("iboOptionsMenuDevices")), (std::vector<std::string>{"Quillon Tamber Office", "Quillon Vantor Pro"}));
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuDevices")->currentIndex(), 0);
+    EXPECT_FALSE(window.find<QWidget>("deviceRow")->isHidden());
+    EXPECT_EQ(window.find<QLabel>("deviceInfo")->text().toStdString(), "Connected devices: Quillon Tamber Office, Quillon Vantor Pro");
+    ASSERT_GT(window.find<QComboBox>("iboOptionsMenuTarget")->count(), 0);
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuTarget")->itemText(0), "All Applications");
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuTarget")->currentIndex(), 0);
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuTarget")->currentData().toLongLong(), pane.ui()->integer("settingsUID"));
     EXPECT_EQ(pane.settings()->dictionary("device")->string("type"), "tamber");
-    EXPECT_EQ(window.controlsList()->topLevelItemCount(), 10);
-    EXPECT_EQ(window.pages()->currentIndex(), 0);
+    EXPECT_EQ(window.find<QTreeWidget>("iboOptionsListControls")->topLevelItemCount(), 10);
+    EXPECT_EQ(window.find<QStackedWidget>("iboPaneTabs")->currentIndex(), 0);
 
     // Choosing the other device in its menu makes it current, with its own settings and controls.
-    testing::typeKey(window.deviceMenu(), Qt::Key_Down);
+    testing::typeKey(window.find<QComboBox>("iboOptionsMenuDevices"), Qt::Key_Down);
     EXPECT_EQ(pane.ui()->integer("selectedDevice"), 0x1059);
     EXPECT_EQ(pane.settings()->dictionary("device")->string("type"), "vantor");
-    EXPECT_EQ(window.targetMenu()->currentData().toLongLong(), pane.ui()->integer("settingsUID"));
-    EXPECT_EQ(window.controlsList()->topLevelItemCount(), 7);
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuTarget")->currentData().toLongLong(), pane.ui()->integer("settingsUID"));
+    EXPECT_EQ(window.find<QTreeWidget>("iboOptionsListControls")->topLevelItemCount(), 7);
 
     // Selecting a control makes its action current; the About tab shows the turning indicator.
-    window.controlsList()->setCurrentItem(window.controlsList()->topLevelItem(1));
+    window.find<QTreeWidget>("iboOptionsListControls")->setCurrentItem(window.find<QTreeWidget>("iboOptionsListControls")->topLevelItem(1));
     EXPECT_EQ(pane.ui()->integer("actionIndex"), 1);
     ASSERT_TRUE(pane.action());
-    window.mainTabs()->setCurrentIndex(1);
+    window.find<QTabWidget>("iboMainTabs")->setCurrentIndex(2);
     EXPECT_EQ(pane.ui()->string("tabID"), "about");
     EXPECT_FALSE(pane.ui()->boolean("canRestore"));
 
     // A single device hides the menu again.
     receiveDevices({0x1056});
-    EXPECT_TRUE(window.deviceRow()->isHidden());
-    EXPECT_EQ(window.deviceInfo()->text().toStdString(), "You are using a Quillon Tamber Office device");
+    EXPECT_TRUE(window.find<QWidget>("deviceRow")->isHidden());
+    EXPECT_EQ(window.find<QLabel>("deviceInfo")->text().toStdString(), "You are using a Quillon Tamber Office device");
 }
 
 TEST_F(SettingsWindowTest, shows_the_driver_status_page_while_no_device_is_there_and_the_driver_is_not_active) {
     loop.advance(0.5);
-    EXPECT_EQ(window.pages()->currentIndex(), 1);
+    EXPECT_EQ(window.find<QStackedWidget>("iboPaneTabs")->currentIndex(), 1);
     receiveDevices({0x1056});
-    EXPECT_EQ(window.pages()->currentIndex(), 0);
+    EXPECT_EQ(window.find<QStackedWidget>("iboPaneTabs")->currentIndex(), 0);
 }
 
 TEST_F(SettingsWindowTest, the_message_panel_shows_the_message_state_and_ends_with_the_button_code) {
     std::string shownText;
     bool cancelShown = false, otherShown = true, checkShown = false;
-    QTimer::singleShot(0, window.messagePanel(), [&] {
-        shownText = window.messageText()->text().toStdString();
-        cancelShown = window.messageButton(QuillonMousePane::kModalCancel)->isVisible();
-        otherShown = window.messageButton(QuillonMousePane::kModalOther)->isVisible();
-        checkShown = window.messageCheck()->isVisible();
-        window.messageCheck()->click();
-        window.messageButton(QuillonMousePane::kModalCancel)->click();
+    QTimer::singleShot(0, window.find<QDialog>("iboModalPanel"), [&] {
+        shownText = window.find<QLabel>("modalMessage")->text().toStdString();
+        cancelShown = window.find<QPushButton>("modalCancel")->isVisible();
+        otherShown = window.find<QPushButton>("modalOther")->isVisible();
+        checkShown = window.find<QCheckBox>("modalCheck")->isVisible();
+        window.find<QCheckBox>("modalCheck")->click();
+        window.find<QPushButton>("modalCancel")->click();
     });
     int code = pane.modalMessage("[0] settings for [1] devices already exist", {"Mail", "Tamber"},
                                  std::string("Apply to All"), false, std::string("Replace"),
@@ -134,17 +134,17 @@ TEST_F(SettingsWindowTest, the_message_panel_shows_the_message_state_and_ends_wi
     EXPECT_TRUE(cancelShown);
     EXPECT_FALSE(otherShown);
     EXPECT_TRUE(checkShown);
-    EXPECT_EQ(window.messageButton(QuillonMousePane::kModalOK)->text().toStdString(), "Replace");
+    EXPECT_EQ(window.find<QPushButton>("modalOK")->text().toStdString(), "Replace");
     EXPECT_TRUE(pane.ui()->boolean("modalCheckState")) << "the check box writes its state back";
-    EXPECT_FALSE(window.messagePanel()->isVisible());
+    EXPECT_FALSE(window.find<QDialog>("iboModalPanel")->isVisible());
 
-    QTimer::singleShot(0, window.messagePanel(), [&] { window.messageButton(QuillonMousePane::kModalOK)->click(); });
+    QTimer::singleShot(0, window.find<QDialog>("iboModalPanel"), [&] { window.find<QPushButton>("modalOK")->click(); });
     EXPECT_EQ(pane.modalMessage("Main button reassigned to Mouse Click", {}, std::nullopt, false, std::string(),
                                 std::nullopt, std::nullopt),
               QuillonMousePane::kModalOK);
-    EXPECT_EQ(window.messageButton(QuillonMousePane::kModalOK)->text().toStdString(), "OK");
-    EXPECT_TRUE(window.messageButton(QuillonMousePane::kModalCancel)->isHidden());
-    EXPECT_TRUE(window.messageCheck()->isHidden());
+    EXPECT_EQ(window.find<QPushButton>("modalOK")->text().toStdString(), "OK");
+    EXPECT_TRUE(window.find<QPushButton>("modalCancel")->isHidden());
+    EXPECT_TRUE(window.find<QCheckBox>("modalCheck")->isHidden());
 }
 
 TEST_F(SettingsWindowTest, showing_and_hiding_the_window_select_and_unselect_the_pane) {

@@ -215,7 +215,9 @@ void QtOutlineView::reloadData() {
         }
         if (before >= 0 && before < count) tree_->setCurrentItem(tree_->topLevelItem(before));
     }
-    if (delegate_ && before != selectedRow()) delegate_->outlineViewSelectionDidChange(*this);
+    // The kept row may now be another control (another device's list): the delegate always hears
+    // the selection that remains, so that the pane's action index follows it.
+    if (delegate_) delegate_->outlineViewSelectionDidChange(*this);
 }
 
 int QtOutlineView::selectedRow() const {

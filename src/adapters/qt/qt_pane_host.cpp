@@ -48,7 +48,7 @@ std::uint32_t modifierFlagsFromQt(Qt::KeyboardModifiers modifiers) {
 QtPaneHost::QtPaneHost(std::shared_ptr<const Bundle> bundle, std::function<std::uint16_t()> extensionState)
     : bundle_(std::move(bundle)),
       extensionState_(std::move(extensionState)),
-      focusWindow_(QGuiApplication::focusWindow()),
+      focusWindow_(keyWindowOf(QGuiApplication::focusWindow())),
       context_(std::make_unique<QObject>()) {
     QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, context_.get(),
                      [this](QWindow* window) { focusWindowChanged(window); });
@@ -77,7 +77,17 @@ PaneHost::ObserverId QtPaneHost::addWindowKeyObservers(std::function<void()> bec
 
 void QtPaneHost::removeWindowKeyObservers(ObserverId id) { windowObservers_.erase(id); }
 
-void QtPaneHost::focusWindowChanged(QWindow* window) {
+// The window whose key status a focus window stands for: a pop-up menu, tool tip or panel of a
+// window is part of that window, not a window of its own.
+QWindow* QtPaneHost::keyWindowOf(QWindow* window) {
+    while (window && window->transientParent()) window = window->transientParent();
+    return window;
+}
+
+void QtPaneHost::focusWindowChanged(QWindow* focused) {
+    // Pop-ups and tool tips of this application only ever open over one of its windows.
+    if (focused && (focused->type() == Qt::Popup || focused->type() == Qt::ToolTip)) return;
+    QWindow* window = keyWindowOf(focused);
     QWindow* previous = focusWindow_;
     focusWindow_ = window;
     if (previous == window) return;
