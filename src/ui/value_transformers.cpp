@@ -11,32 +11,47 @@ namespace quillon {
 
 namespace {
 
-Value flag(bool on) { return Value(Integer(on ? 1 : 0)); }
+Value flag(bool on) {
+    return Value(Integer(on ? 1 : 0));
+}
 
-Value negateBoolean(const Value& value) { return Value(!value.asBool()); }
-Value isNil(const Value& value) { return Value(value.isAbsent()); }
-Value isNotNil(const Value& value) { return Value(value.isPresent()); }
+Value negateBoolean(const Value& value) {
+    return Value(!value.asBool());
+}
+Value isNil(const Value& value) {
+    return Value(value.isAbsent());
+}
+Value isNotNil(const Value& value) {
+    return Value(value.isPresent());
+}
 
 }  // namespace
 
 std::int32_t transformerInteger(const Value& value) {
     const std::int64_t wide = value.asInteger();
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(wide, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        wide, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 Value QUNotEmpty(const Value& value) {
     return flag(value.type() == ValueType::String && !value.asString().empty());
 }
 
-Value QUGreaterThanOrEqualToZero(const Value& value) { return flag(transformerInteger(value) >= 0); }
+Value QUGreaterThanOrEqualToZero(const Value& value) {
+    return flag(transformerInteger(value) >= 0);
+}
 
-Value QUEqualsOne(const Value& value) { return flag(transformerInteger(value) == 1); }
+Value QUEqualsOne(const Value& value) {
+    return flag(transformerInteger(value) == 1);
+}
 
-Value QUNotEqualsOne(const Value& value) { return flag(transformerInteger(value) != 1); }
+Value QUNotEqualsOne(const Value& value) {
+    return flag(transformerInteger(value) != 1);
+}
 
-Value QUIntegerValue(const Value& value) { return Value(Integer(transformerInteger(value))); }
+Value QUIntegerValue(const Value& value) {
+    return Value(Integer(transformerInteger(value)));
+}
 
 ValueTransformer valueTransformerForName(std::string_view name) {
     struct Entry {

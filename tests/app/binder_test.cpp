@@ -22,10 +22,12 @@ namespace quillon {
 namespace {
 
 template <class W>
-W* add(QWidget* parent, const char* name, std::initializer_list<std::pair<const char*, QVariant>> props) {
+W* add(QWidget* parent, const char* name,
+       std::initializer_list<std::pair<const char*, QVariant>> props) {
     auto* widget = new W(parent);
     widget->setObjectName(name);
-    for (const auto& [key, value] : props) widget->setProperty(key, value);
+    for (const auto& [key, value] : props)
+        widget->setProperty(key, value);
     return widget;
 }
 
@@ -35,10 +37,11 @@ protected:
         testing::ensureWidgetsApplication();
         properties.set("ui", ui);
         properties.set("action", firstAction);
-        for (const char* path : {"action.keyCode", "action.command", "action.text", "ui.tabID", "ui.modShift",
-                                 "ui.mode", "ui.speed"})
+        for (const char* path : {"action.keyCode", "action.command", "action.text", "ui.tabID",
+                                 "ui.modShift", "ui.mode", "ui.speed"})
             properties.addObserver(path, [this](const std::string& keyPath, const Value& value) {
-                reports.push_back(keyPath + "=" + value.asString() + std::to_string(value.asInteger()));
+                reports.push_back(keyPath + "=" + value.asString() +
+                                  std::to_string(value.asInteger()));
             });
     }
 
@@ -54,25 +57,29 @@ protected:
     }
 
     ObservableProperties properties{{"ui", "action"}};
-    DictRef ui = makeDictionary({{"keystroke", "Ctrl+a"}, {"tabID", "about"}, {"mode", Integer(2)}});
-    DictRef firstAction = makeDictionary({{"command", Integer(7)}, {"keyCode", Integer(0)}, {"text", "hi"}});
+    DictRef ui =
+        makeDictionary({{"keystroke", "Ctrl+a"}, {"tabID", "about"}, {"mode", Integer(2)}});
+    DictRef firstAction =
+        makeDictionary({{"command", Integer(7)}, {"keyCode", Integer(0)}, {"text", "hi"}});
     std::vector<std::string> reports, sent;
 };
 
 TEST_F(BinderTest, every_widget_kind_shows_its_key_path_and_follows_a_new_action) {
     QWidget root;
-    auto* keystroke = add<QLineEdit>(&root, "keystroke", {{"bindValue", "ui.keystroke"}, {"editable", false}});
+    auto* keystroke =
+        add<QLineEdit>(&root, "keystroke", {{"bindValue", "ui.keystroke"}, {"editable", false}});
     auto* keyCode = add<QSpinBox>(&root, "keyCode", {{"bindValue", "action.keyCode"}});
     keyCode->setMaximum(255);
     auto* text = add<QPlainTextEdit>(&root, "text", {{"bindValue", "action.text"}});
-    auto* command = add<QComboBox>(&root, "command", {{"bindValue", "action.command"}, {"itemTags", "6, 7,16"}});
+    auto* command = add<QComboBox>(&root, "command",
+                                   {{"bindValue", "action.command"}, {"itemTags", "6, 7,16"}});
     command->addItems({"Click", "Key", "Scroll"});
-    auto* label = add<QLabel>(&root, "label", {{"bindValue", "action.command"},
-                                               {"bindValueTransformer", "QUEqualsOne"}});
-    auto* hidden = add<QLabel>(&root, "hidden", {{"bindHidden", "ui.keystroke"},
-                                                 {"bindHiddenTransformer", "QUNotEmpty"}});
-    auto* enabled = add<QPushButton>(&root, "enabled", {{"bindEnabled", "action.keyCode"},
-                                                        {"bindTitle", "ui.keystroke"}});
+    auto* label = add<QLabel>(
+        &root, "label", {{"bindValue", "action.command"}, {"bindValueTransformer", "QUEqualsOne"}});
+    auto* hidden = add<QLabel>(
+        &root, "hidden", {{"bindHidden", "ui.keystroke"}, {"bindHiddenTransformer", "QUNotEmpty"}});
+    auto* enabled = add<QPushButton>(
+        &root, "enabled", {{"bindEnabled", "action.keyCode"}, {"bindTitle", "ui.keystroke"}});
     auto* tabs = add<QTabWidget>(&root, "tabs", {{"bindValue", "ui.tabID"}});
     for (const char* id : {"options", "buttons", "about"}) {
         auto* page = new QWidget;
@@ -134,8 +141,8 @@ TEST_F(BinderTest, every_widget_kind_shows_its_key_path_and_follows_a_new_action
     EXPECT_EQ(ui->integer("mode"), 1);
     EXPECT_TRUE(radio[1]->isChecked());
     EXPECT_FALSE(radio[2]->isChecked());
-    EXPECT_EQ(reports, (std::vector<std::string>{"action.command=16", "action.text=x0", "ui.tabID=options0",
-                                                 "ui.mode=1"}));
+    EXPECT_EQ(reports, (std::vector<std::string>{"action.command=16", "action.text=x0",
+                                                 "ui.tabID=options0", "ui.mode=1"}));
 }
 
 TEST_F(BinderTest, check_boxes_and_sliders_store_once_per_edit_in_the_records_own_type) {
@@ -170,8 +177,8 @@ TEST_F(BinderTest, check_boxes_and_sliders_store_once_per_edit_in_the_records_ow
 
 TEST_F(BinderTest, controls_send_their_operations_after_storing_and_unknown_ones_are_disabled) {
     QWidget root;
-    auto* menu = add<QComboBox>(&root, "ibaOptionsMenuAction", {{"bindValue", "action.command"},
-                                                                {"itemTags", "6,7"}});
+    auto* menu = add<QComboBox>(&root, "ibaOptionsMenuAction",
+                                {{"bindValue", "action.command"}, {"itemTags", "6,7"}});
     menu->addItems({"Click", "Key"});
     auto* ok = add<QPushButton>(&root, "ok", {{"action", "ibaModalButtonPressed"}, {"tag", 1}});
     auto* field = add<QLineEdit>(&root, "ibaRename", {});
@@ -183,14 +190,17 @@ TEST_F(BinderTest, controls_send_their_operations_after_storing_and_unknown_ones
     binder.bindTree(&root);
 
     std::int64_t commandWhenSent = -1;
-    properties.addObserver("action.command", [&](const std::string&, const Value& v) { commandWhenSent = v.asInteger(); });
+    properties.addObserver("action.command", [&](const std::string&, const Value& v) {
+        commandWhenSent = v.asInteger();
+    });
     testing::typeKey(menu, Qt::Key_Up);
     ok->click();
     field->setText("Mail");
     testing::typeKey(field, Qt::Key_Return);
     item->trigger();
-    EXPECT_EQ(sent, (std::vector<std::string>{"ibaOptionsMenuAction:0:6:Click", "ibaModalButtonPressed:1:-1:",
-                                              "ibaRename:0:-1:Mail", "ibaOptionsItemNew:0:-1:"}));
+    EXPECT_EQ(sent, (std::vector<std::string>{"ibaOptionsMenuAction:0:6:Click",
+                                              "ibaModalButtonPressed:1:-1:", "ibaRename:0:-1:Mail",
+                                              "ibaOptionsItemNew:0:-1:"}));
     EXPECT_EQ(commandWhenSent, 6) << "the value is stored before the operation runs";
     EXPECT_FALSE(unknown->isEnabled());
     EXPECT_EQ(binder.connectionCount(), 4);

@@ -1,12 +1,12 @@
 // The transformers the layouts name, over every kind of value a record may hold, and the
 // length-prefixed byte strings.
+#include "ui/value_transformers.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <vector>
-
-#include "ui/value_transformers.h"
 
 namespace quillon {
 namespace {

@@ -29,9 +29,12 @@ namespace {
 // A value as a control's text: numbers as their digits, everything else by its string reading.
 QString qt(const Value& value) {
     switch (value.type()) {
-    case ValueType::Integer: return QString::number(value.asInteger());
-    case ValueType::Real: return QString::number(value.asReal());
-    default: return QString::fromStdString(value.asString());
+        case ValueType::Integer:
+            return QString::number(value.asInteger());
+        case ValueType::Real:
+            return QString::number(value.asReal());
+        default:
+            return QString::fromStdString(value.asString());
     }
 }
 
@@ -41,7 +44,8 @@ std::string stringProperty(const QObject* object, const char* name) {
 }
 
 QString transformerProperty(const QObject* object, const char* bindingName) {
-    return object->property((std::string(bindingName) + binding::kTransformerSuffix).c_str()).toString();
+    return object->property((std::string(bindingName) + binding::kTransformerSuffix).c_str())
+        .toString();
 }
 
 // The value a control shows: the transformer's result when the binding names one. An unknown
@@ -60,7 +64,8 @@ QString identifierOf(const QWidget* page) {
 
 // The tags of a pop-up's items from its "itemTags" property; items without one keep their index.
 void applyItemTags(QComboBox* box) {
-    const QStringList tags = box->property(binding::kItemTags).toString().split(',', Qt::SkipEmptyParts);
+    const QStringList tags =
+        box->property(binding::kItemTags).toString().split(',', Qt::SkipEmptyParts);
     for (int i = 0; i < box->count(); ++i) {
         bool ok = false;
         const qlonglong tag = i < tags.size() ? tags[i].trimmed().toLongLong(&ok) : i;
@@ -99,13 +104,14 @@ Binder::Binder(ObservableProperties& properties, Send send, Probe knows)
       context_(std::make_unique<QObject>()) {}
 
 Binder::~Binder() {
-    for (auto id : observers_) properties_.removeObserver(id);
+    for (auto id : observers_)
+        properties_.removeObserver(id);
 }
 
 void Binder::bind(const std::string& keyPath, std::function<void(const Value&)> show) {
     show(properties_.valueForKeyPath(keyPath));
-    auto id = properties_.addObserver(keyPath,
-                                      [show](const std::string&, const Value& value) { show(value); });
+    auto id = properties_.addObserver(
+        keyPath, [show](const std::string&, const Value& value) { show(value); });
     if (id) observers_.push_back(id);
 }
 
@@ -178,11 +184,13 @@ void Binder::bindValue(QObject* object, const std::string& keyPath, const QStrin
             guarded->setChecked(shown(value, transformer).asInteger() == tag);
         });
         if (writes)
-            QObject::connect(radio, &QAbstractButton::clicked, context, [this, keyPath, tag, guarded] {
-                write(keyPath, Integer(tag));
-                // A second click on the chosen button must not leave the group without a choice.
-                if (guarded) guarded->setChecked(true);
-            });
+            QObject::connect(radio, &QAbstractButton::clicked, context,
+                             [this, keyPath, tag, guarded] {
+                                 write(keyPath, Integer(tag));
+                                 // A second click on the chosen button must not leave the group
+                                 // without a choice.
+                                 if (guarded) guarded->setChecked(true);
+                             });
     } else if (auto* check = qobject_cast<QAbstractButton*>(object)) {
         QPointer<QAbstractButton> guarded(check);
         check->setCheckable(true);
@@ -194,7 +202,8 @@ void Binder::bindValue(QObject* object, const std::string& keyPath, const QStrin
         // clicked comes from the user only. A record that holds its flags as numbers keeps them so.
         if (writes)
             QObject::connect(check, &QAbstractButton::clicked, context, [this, keyPath](bool on) {
-                const bool numeric = properties_.valueForKeyPath(keyPath).type() == ValueType::Integer;
+                const bool numeric =
+                    properties_.valueForKeyPath(keyPath).type() == ValueType::Integer;
                 write(keyPath, numeric ? Value(Integer(on ? 1 : 0)) : Value(on));
             });
     } else if (auto* box = qobject_cast<QComboBox*>(object)) {
@@ -205,14 +214,17 @@ void Binder::bindValue(QObject* object, const std::string& keyPath, const QStrin
             const Value v = shown(value, transformer);
             // A value no item carries shows no item, never a wrong one.
             guarded->setCurrentIndex(
-                v.isAbsent() ? -1 : guarded->findData(QVariant::fromValue<qlonglong>(v.asInteger())));
+                v.isAbsent() ? -1
+                             : guarded->findData(QVariant::fromValue<qlonglong>(v.asInteger())));
         });
         // activated comes from the user only, also when the same item is chosen again. The value
         // is stored before the control's operation runs.
         if (writes)
-            QObject::connect(box, &QComboBox::activated, context, [this, guarded, keyPath](int index) {
-                if (guarded) write(keyPath, Integer(guarded->itemData(index).toLongLong()));
-            });
+            QObject::connect(box, &QComboBox::activated, context,
+                             [this, guarded, keyPath](int index) {
+                                 if (guarded)
+                                     write(keyPath, Integer(guarded->itemData(index).toLongLong()));
+                             });
     } else if (auto* slider = qobject_cast<QAbstractSlider*>(object)) {
         QPointer<QAbstractSlider> guarded(slider);
         bind(keyPath, [guarded, transformer](const Value& value) {
@@ -224,11 +236,13 @@ void Binder::bindValue(QObject* object, const std::string& keyPath, const QStrin
         if (writes) {
             QObject::connect(slider, &QAbstractSlider::valueChanged, context,
                              [this, guarded, keyPath](int v) {
-                                 if (guarded && !guarded->isSliderDown()) write(keyPath, Integer(v));
+                                 if (guarded && !guarded->isSliderDown())
+                                     write(keyPath, Integer(v));
                              });
-            QObject::connect(slider, &QAbstractSlider::sliderReleased, context, [this, guarded, keyPath] {
-                if (guarded) write(keyPath, Integer(guarded->value()));
-            });
+            QObject::connect(slider, &QAbstractSlider::sliderReleased, context,
+                             [this, guarded, keyPath] {
+                                 if (guarded) write(keyPath, Integer(guarded->value()));
+                             });
         }
     } else if (auto* spin = qobject_cast<QSpinBox*>(object)) {
         QPointer<QSpinBox> guarded(spin);
@@ -251,9 +265,9 @@ void Binder::bindValue(QObject* object, const std::string& keyPath, const QStrin
             if (guarded && guarded->text() != text) guarded->setText(text);
         });
         if (edits)
-            QObject::connect(field, &QLineEdit::textEdited, context, [this, keyPath](const QString& text) {
-                write(keyPath, text.toStdString());
-            });
+            QObject::connect(
+                field, &QLineEdit::textEdited, context,
+                [this, keyPath](const QString& text) { write(keyPath, text.toStdString()); });
     } else if (auto* text = qobject_cast<QPlainTextEdit*>(object)) {
         QPointer<QPlainTextEdit> guarded(text);
         auto showing = std::make_shared<bool>(false);
@@ -265,9 +279,11 @@ void Binder::bindValue(QObject* object, const std::string& keyPath, const QStrin
             *showing = false;
         });
         if (writes)
-            QObject::connect(text, &QPlainTextEdit::textChanged, context, [this, guarded, keyPath, showing] {
-                if (guarded && !*showing) write(keyPath, guarded->toPlainText().toStdString());
-            });
+            QObject::connect(text, &QPlainTextEdit::textChanged, context,
+                             [this, guarded, keyPath, showing] {
+                                 if (guarded && !*showing)
+                                     write(keyPath, guarded->toPlainText().toStdString());
+                             });
     } else if (auto* label = qobject_cast<QLabel*>(object)) {
         QPointer<QLabel> guarded(label);
         label->setTextFormat(Qt::PlainText);
@@ -286,9 +302,11 @@ void Binder::bindValue(QObject* object, const std::string& keyPath, const QStrin
                 }
         });
         if (writes)
-            QObject::connect(tabs, &QTabWidget::currentChanged, context, [this, guarded, keyPath](int i) {
-                if (guarded && i >= 0) write(keyPath, identifierOf(guarded->widget(i)).toStdString());
-            });
+            QObject::connect(tabs, &QTabWidget::currentChanged, context,
+                             [this, guarded, keyPath](int i) {
+                                 if (guarded && i >= 0)
+                                     write(keyPath, identifierOf(guarded->widget(i)).toStdString());
+                             });
     } else if (auto* stack = qobject_cast<QStackedWidget*>(object)) {
         QPointer<QStackedWidget> guarded(stack);
         bind(keyPath, [guarded, transformer](const Value& value) {

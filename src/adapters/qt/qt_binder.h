@@ -20,16 +20,16 @@ namespace quillon {
 
 // The dynamic properties a layout declares on a widget or action.
 namespace binding {
-inline constexpr char kValue[] = "bindValue";  // key path shown and edited by the control
-inline constexpr char kHidden[] = "bindHidden";  // hidden while the value reads true
+inline constexpr char kValue[] = "bindValue";      // key path shown and edited by the control
+inline constexpr char kHidden[] = "bindHidden";    // hidden while the value reads true
 inline constexpr char kEnabled[] = "bindEnabled";  // enabled while the value reads true
-inline constexpr char kTitle[] = "bindTitle";  // the control's text or title
+inline constexpr char kTitle[] = "bindTitle";      // the control's text or title
 inline constexpr char kTransformerSuffix[] = "Transformer";  // "bindHiddenTransformer", ...
-inline constexpr char kAction[] = "action";  // the operation the control sends
-inline constexpr char kTag[] = "tag";  // the sender's tag
-inline constexpr char kItemTags[] = "itemTags";  // a pop-up's item tags, "0,1,2"
-inline constexpr char kIdentifier[] = "identifier";  // a tab's or stacked page's identifier
-inline constexpr char kEditable[] = "editable";  // false: a bound line edit only shows
+inline constexpr char kAction[] = "action";                  // the operation the control sends
+inline constexpr char kTag[] = "tag";                        // the sender's tag
+inline constexpr char kItemTags[] = "itemTags";              // a pop-up's item tags, "0,1,2"
+inline constexpr char kIdentifier[] = "identifier";          // a tab's or stacked page's identifier
+inline constexpr char kEditable[] = "editable";              // false: a bound line edit only shows
 }  // namespace binding
 
 // Made after the pane and destroyed before it (it observes the pane's properties); the widgets
@@ -78,7 +78,8 @@ private:
 // with "iba"; empty for none.
 std::string operationOf(const QObject* object);
 
-// The sender an operation sees for a control: its tag, a pop-up's selected item tag, a field's text.
+// The sender an operation sees for a control: its tag, a pop-up's selected item tag, a field's
+// text.
 Sender senderOf(const QObject* object);
 
 }  // namespace quillon

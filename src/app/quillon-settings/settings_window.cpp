@@ -47,7 +47,8 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
         return QString::fromStdString(bundle.localizedString(english.toStdString(), "Localizable"));
     };
     localizeTree(this, localize);
-    for (QDialog* panel : panels_) localizeTree(panel, localize);
+    for (QDialog* panel : panels_)
+        localizeTree(panel, localize);
     const std::string name = bundle.objectForInfoDictionaryKey("CFBundleName").asString();
     if (!name.empty()) setWindowTitle(QString::fromStdString(name));
     styleTexts();
@@ -66,14 +67,16 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
         },
         [&actions](const std::string& operation) { return actions.count(operation) > 0; });
     binder_->bindTree(this);
-    for (QDialog* panel : panels_) binder_->bindTree(panel);
+    for (QDialog* panel : panels_)
+        binder_->bindTree(panel);
 }
 
 SettingsWindow::~SettingsWindow() {
     if (selected_) pane_.willUnselect();
     selected_ = false;
     // The pane outlives the window; it must not reach the outlets once they are gone.
-    for (auto& detach : detachOutlets_) detach();
+    for (auto& detach : detachOutlets_)
+        detach();
     binder_.reset();
     host_.setMainView(nullptr);
 }
@@ -109,7 +112,8 @@ void SettingsWindow::styleTexts() {
     int width = 0;
     const auto menuLabels = findChildren<QLabel*>();
     for (QLabel* label : menuLabels)
-        if (label->property("menuLabel").toBool()) width = std::max(width, label->sizeHint().width());
+        if (label->property("menuLabel").toBool())
+            width = std::max(width, label->sizeHint().width());
     for (QLabel* label : menuLabels)
         if (label->property("menuLabel").toBool()) label->setFixedWidth(width);
 }
@@ -117,7 +121,8 @@ void SettingsWindow::styleTexts() {
 void SettingsWindow::connectOutlets() {
     // Each outlet wraps the widget of its name; a name the layout lacks leaves the field empty,
     // which the pane copes with.
-    auto connect = [this]<class Outlet, class Widget, class Field>(const char* name, Field*& field) {
+    auto connect = [this]<class Outlet, class Widget, class Field>(const char* name,
+                                                                   Field*& field) {
         Widget* widget = find<Widget>(name);
         if (!widget) return;
         auto outlet = std::make_shared<Outlet>(widget);
@@ -130,8 +135,10 @@ void SettingsWindow::connectOutlets() {
     connect.operator()<QtTabView, QTabWidget>("iboMainTabs", p.iboMainTabs);
     connect.operator()<QtPopUpButton, QComboBox>("iboOptionsMenuTarget", p.iboOptionsMenuTarget);
     connect.operator()<QtPopUpButton, QComboBox>("iboOptionsMenuDevices", p.iboOptionsMenuDevices);
-    connect.operator()<QtOutlineView, QTreeWidget>("iboOptionsListControls", p.iboOptionsListControls);
-    connect.operator()<QtTextField, QLineEdit>("iboOptionsFieldKeystroke", p.iboOptionsFieldKeystroke);
+    connect.operator()<QtOutlineView, QTreeWidget>("iboOptionsListControls",
+                                                   p.iboOptionsListControls);
+    connect.operator()<QtTextField, QLineEdit>("iboOptionsFieldKeystroke",
+                                               p.iboOptionsFieldKeystroke);
     connect.operator()<QtView, QWidget>("iboOptionsViewMacroFrame", p.iboOptionsViewMacroFrame);
     connect.operator()<QtButton, QPushButton>("iboInfoButtonManual", p.iboInfoButtonManual);
     connect.operator()<QtButton, QPushButton>("iboInfoButtonURL", p.iboInfoButtonURL);
