@@ -47,7 +47,10 @@ QuillonPathView::QuillonPathView(QWidget* parent)
     state_.setupWithFrame(width(), height());
     opacity_->setOpacity(state_.opacity());
     setGraphicsEffect(opacity_);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Hidden on the options page, it keeps its place, so the layout around it does not jump.
+    QSizePolicy policy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    policy.setRetainSizeWhenHidden(true);
+    setSizePolicy(policy);
 }
 
 QuillonPathView::~QuillonPathView() {
