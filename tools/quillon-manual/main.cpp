@@ -24,6 +24,8 @@ constexpr int kResolution = 300;      // dots per inch of the PDF's layout
 constexpr double kMarginPoints = 56;  // about 2 cm
 constexpr double kFooterPoints = 28;
 constexpr qint64 kMaxManualBytes = 4 << 20;
+// Bounds the page-breaking passes of a manual with a great many headings.
+constexpr int kMaxHeadingMoves = 200;
 
 // Lengths in the PDF's own dots, for the page and its footer.
 double points(double value) {
@@ -81,6 +83,13 @@ bool fitImages(QTextDocument& document, double textWidth, QString& missing) {
     return true;
 }
 
+// A screenshot's paragraph keeps its line as tall as the picture, no taller.
+bool holdsImage(const QTextBlock& block) {
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        if (it.fragment().isValid() && it.fragment().charFormat().isImageFormat()) return true;
+    return false;
+}
+
 // The manual's typography: room around headings and paragraphs, code in a fixed-pitch face on a
 // grey ground, tables with padded cells.
 void styleDocument(QTextDocument& document) {
@@ -97,7 +106,25 @@ void styleDocument(QTextDocument& document) {
         } else if (code) {
             format.setBackground(QColor(242, 242, 242));
             format.setLeftMargin(formatPoints(4));
-            format.setBottomMargin(formatPoints(6));
+            // The lines of one code block stay together; the block ends with a gap.
+            const QTextBlockFormat next = block.next().blockFormat();
+            const bool continues =
+                block.next().isValid() &&
+                (next.hasProperty(QTextFormat::BlockCodeFence) || next.nonBreakableLines());
+            format.setBottomMargin(formatPoints(continues ? 0 : 6));
+        } else if (holdsImage(block)) {
+            format.setTopMargin(formatPoints(4));
+            format.setBottomMargin(formatPoints(2));
+        } else if (block.previous().isValid() && holdsImage(block.previous())) {
+            // The line under a screenshot is its caption.
+            format.setAlignment(Qt::AlignHCenter);
+            format.setBottomMargin(formatPoints(10));
+            QTextCharFormat caption;
+            caption.setForeground(QColor(90, 90, 90));
+            caption.setFontPointSize(8.5);
+            cursor.select(QTextCursor::BlockUnderCursor);
+            cursor.mergeCharFormat(caption);
+            cursor = QTextCursor(block);
         } else {
             format.setBottomMargin(formatPoints(5));
             format.setLineHeight(118, QTextBlockFormat::ProportionalHeight);
@@ -140,19 +167,31 @@ void styleDocument(QTextDocument& document) {
     }
 }
 
-// Each chapter starts on a page of its own.
-void breakBeforeChapters(QTextDocument& document) {
-    bool first = true;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        if (block.blockFormat().headingLevel() != 2) continue;
-        if (first) {
-            first = false;
-            continue;
+// A heading never stays alone at the foot of a page: when what follows it ends on the next
+// page, the heading goes there too. One heading moves at a time, on a fresh layout, since each
+// move shifts everything after it.
+void keepHeadingsWithText(QTextDocument& document) {
+    const double pageHeight = document.pageSize().height();
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    const auto pageOf = [&](double y) { return std::floor(y / pageHeight); };
+    for (int moves = 0; moves < kMaxHeadingMoves; ++moves) {
+        document.markContentsDirty(0, document.characterCount());
+        QTextBlock alone;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            const QTextBlockFormat format = block.blockFormat();
+            if (format.headingLevel() == 0 || !block.next().isValid() ||
+                format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+                continue;
+            if (pageOf(layout->blockBoundingRect(block).top()) !=
+                pageOf(layout->blockBoundingRect(block.next()).bottom() - 1)) {
+                alone = block;
+                break;
+            }
         }
-        QTextCursor cursor(block);
-        QTextBlockFormat format = block.blockFormat();
+        if (!alone.isValid()) return;
+        QTextBlockFormat format = alone.blockFormat();
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        cursor.setBlockFormat(format);
+        QTextCursor(alone).setBlockFormat(format);
     }
 }
 
@@ -182,8 +221,9 @@ QString render(const QString& markdown, const QString& input, const QString& pat
     if (!fitImages(document, body.width() * kFormatDpi / kResolution, missing))
         return "cannot read the image " + missing + " of " + input;
     styleDocument(document);
-    breakBeforeChapters(document);
     document.setPageSize(body.size());
+    keepHeadingsWithText(document);
+    document.markContentsDirty(0, document.characterCount());
 
     const int pages = document.pageCount();
     QPainter painter;
