@@ -12,6 +12,13 @@ const std::map<std::string, QuillonMousePane::Action, std::less<>>& QuillonMouse
         {"ibaInfoButtonManual", &QuillonMousePane::ibaInfoButtonManual},
         {"ibaInfoButtonURL", &QuillonMousePane::ibaInfoButtonURL},
         {"ibaStatusButtonOpenSysPrefs", &QuillonMousePane::ibaStatusButtonOpenSysPrefs},
+        {"ibaOptionsItemNew", &QuillonMousePane::ibaOptionsItemNew},
+        {"ibaOptionsItemDelete", &QuillonMousePane::ibaOptionsItemDelete},
+        {"ibaOptionsItemRename", &QuillonMousePane::ibaOptionsItemRename},
+        {"ibaOptionsButtonDefaults", &QuillonMousePane::ibaOptionsButtonDefaults},
+        {"ibaOptionsItemExport", &QuillonMousePane::ibaOptionsItemExport},
+        {"ibaOptionsItemExportAll", &QuillonMousePane::ibaOptionsItemExportAll},
+        {"ibaOptionsItemImport", &QuillonMousePane::ibaOptionsItemImport},
     };
     return table;
 }

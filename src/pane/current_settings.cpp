@@ -54,10 +54,13 @@ void QuillonMousePane::updateTargetMenu() {
     // global set are both "All Applications"): a repeated title says which set it is.
     std::vector<std::string> titles;
     for (const auto& key : targetKeys_) {
-        std::string title = displayName(key);
+        // The shipped sets' names are texts of ours, shown in the user's language.
+        DictRef shownRecord = fSettingsTable->dictionary(key);
+        std::string title = shownRecord && shownRecord->boolean("preset")
+                                ? localized(displayName(key))
+                                : displayName(key);
         if (std::find(titles.begin(), titles.end(), title) != titles.end()) {
-            DictRef record = fSettingsTable->dictionary(key);
-            DictRef family = record ? record->dictionary("device") : nullptr;
+            DictRef family = shownRecord ? shownRecord->dictionary("device") : nullptr;
             const bool anyDevice = !family || family->string("type").empty();
             title += " (" + (anyDevice ? localized("All Devices") : key) + ")";
         }
@@ -71,6 +74,8 @@ void QuillonMousePane::getCurSettingsFromArray() {
     std::int64_t uid = current ? current->integer("settingsUID") : 0;
     DictRef record = fSettingsTable ? fSettingsTable->dictionary(settingsUID(uid)) : nullptr;
     setSettings(record);
+    // Only an application's set may be renamed or deleted from the window.
+    setUiValue("isAppSettings", record && hasApplicationField(*record));
 
     std::int64_t index = current ? current->integer("actionIndex") : -1;
     if (index < 0) {

@@ -133,6 +133,19 @@ public:
     void ibaInfoButtonURL(const Sender& sender);
     void ibaStatusButtonOpenSysPrefs(const Sender& sender);
 
+    // Settings sets and settings files: new, delete, rename, restore defaults, export, import.
+    // uniqueSettingsUID gives nothing when no number from max(start, 1000) up is free.
+    void ibaOptionsItemNew(const Sender& sender);
+    void ibaOptionsItemDelete(const Sender& sender);
+    void ibaOptionsItemRename(const Sender& sender);
+    void ibaOptionsButtonDefaults(const Sender& sender);
+    std::optional<std::uint32_t> uniqueSettingsUID(std::uint32_t start) const;
+    void ibaOptionsItemExport(const Sender& sender);
+    void ibaOptionsItemExportAll(const Sender& sender);
+    void exportSettings(bool all);
+    void ibaOptionsItemImport(const Sender& sender);
+    void importSettingsFile(const std::string& path);
+
     // Outlets, connected by the window before mainViewDidLoad; any may be missing.
     TabView* iboPaneTabs = nullptr;
     TabView* iboMainTabs = nullptr;
