@@ -19,6 +19,11 @@ const std::map<std::string, QuillonMousePane::Action, std::less<>>& QuillonMouse
         {"ibaOptionsItemExport", &QuillonMousePane::ibaOptionsItemExport},
         {"ibaOptionsItemExportAll", &QuillonMousePane::ibaOptionsItemExportAll},
         {"ibaOptionsItemImport", &QuillonMousePane::ibaOptionsItemImport},
+        {"ibaOptionsMenuAction", &QuillonMousePane::ibaOptionsMenuAction},
+        {"ibaOptionsButtonChooseApp", &QuillonMousePane::ibaOptionsButtonChooseApp},
+        {"ibaOptionsButtonChooseItem", &QuillonMousePane::ibaOptionsButtonChooseItem},
+        {"ibaOptionsButtonChooseScript", &QuillonMousePane::ibaOptionsButtonChooseScript},
+        {"ibaOptionsMenuExtraKeys", &QuillonMousePane::ibaOptionsMenuExtraKeys},
     };
     return table;
 }

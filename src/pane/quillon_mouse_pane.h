@@ -13,6 +13,7 @@
 #include "pane/observable_properties.h"
 #include "pane/preference_pane.h"
 #include "platform/distributed_notification_center.h"
+#include "platform/field_editor.h"
 #include "platform/key_event_hook.h"
 #include "platform/keyboard_layout.h"
 #include "platform/login_items.h"
@@ -145,6 +146,20 @@ public:
     void exportSettings(bool all);
     void ibaOptionsItemImport(const Sender& sender);
     void importSettingsFile(const std::string& path);
+
+    // The action editor: the command menu, the choosers of application, item and script, the
+    // extra keys, and the delegate operations of the editor's text fields (the window calls them).
+    static constexpr int kSingleCharacterFieldTag = 100;
+    void ibaOptionsMenuAction(const Sender& sender);
+    void ibaOptionsButtonChooseApp(const Sender& sender);
+    void ibaOptionsButtonChooseItem(const Sender& sender);
+    void ibaOptionsButtonChooseScript(const Sender& sender);
+    void ibaOptionsMenuExtraKeys(const Sender& sender);
+    void controlTextDidChange(TextField& control);
+    // Return ("insertNewline:") and Tab ("insertTab:") go into the text; true when handled.
+    bool control(FieldEditor& textView, std::string_view command);
+    // The editor's own observations: the address field and the single character. Once, at load.
+    void watchActionEditor();
 
     // Outlets, connected by the window before mainViewDidLoad; any may be missing.
     TabView* iboPaneTabs = nullptr;
