@@ -7,6 +7,8 @@ common=(g++ cmake ninja-build pkg-config python3)
 # The platform stand-ins: Qt Widgets and QtDBus, xkbcommon with the layout data, the session bus,
 # and a virtual X server for window tests and screenshots.
 platform=(qt6-base-dev libgl-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data dbus xvfb xauth)
+# The manual is laid out at build time in DejaVu Sans; pdftoppm shows its pages as pictures.
+platform+=(fonts-dejavu-core poppler-utils)
 case "${1:-test}" in
   run)   packages=("${common[@]}" "${platform[@]}") ;;
   test)  packages=("${common[@]}" "${platform[@]}" libgtest-dev libgmock-dev libbenchmark-dev libplist-dev libplist-utils) ;;

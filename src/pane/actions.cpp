@@ -7,6 +7,11 @@ const std::map<std::string, QuillonMousePane::Action, std::less<>>& QuillonMouse
     // One line per operation; a control naming an operation that is not here sends nothing.
     static const std::map<std::string, Action, std::less<>> table = {
         {"ibaModalButtonPressed", &QuillonMousePane::ibaModalButtonPressed},
+        {"ibaOptionsButtonAdvanced", &QuillonMousePane::ibaOptionsButtonAdvanced},
+        {"ibaOptionsButtonDFU", &QuillonMousePane::ibaOptionsButtonDFU},
+        {"ibaInfoButtonManual", &QuillonMousePane::ibaInfoButtonManual},
+        {"ibaInfoButtonURL", &QuillonMousePane::ibaInfoButtonURL},
+        {"ibaStatusButtonOpenSysPrefs", &QuillonMousePane::ibaStatusButtonOpenSysPrefs},
         {"ibaOptionsItemNew", &QuillonMousePane::ibaOptionsItemNew},
         {"ibaOptionsItemDelete", &QuillonMousePane::ibaOptionsItemDelete},
         {"ibaOptionsItemRename", &QuillonMousePane::ibaOptionsItemRename},

@@ -125,6 +125,15 @@ public:
                                           const Value& item) override;
     void outlineViewSelectionDidChange(OutlineView& view) override;
 
+    // Advanced options, firmware update and the info buttons.
+    static constexpr std::string_view kManualResourceName = "Quillon Mouse Manual";  // a pdf
+    static constexpr std::string_view kWebSiteURL = "https://www.quillonworks.com";
+    void ibaOptionsButtonAdvanced(const Sender& sender);
+    void ibaOptionsButtonDFU(const Sender& sender);
+    void ibaInfoButtonManual(const Sender& sender);
+    void ibaInfoButtonURL(const Sender& sender);
+    void ibaStatusButtonOpenSysPrefs(const Sender& sender);
+
     // Settings sets and settings files: new, delete, rename, restore defaults, export, import.
     // uniqueSettingsUID gives nothing when no number from max(start, 1000) up is free.
     void ibaOptionsItemNew(const Sender& sender);

@@ -2,10 +2,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "plist/value.h"
 
 namespace quillon {
+
+// The page of the system's security settings where the user allows the driver to run. The
+// desktop's workspace decides what opening it means.
+inline constexpr std::string_view kSecuritySettingsURL =
+    "x-apple.systempreferences:com.apple.preference.security?General";
 
 class Workspace {
 public:

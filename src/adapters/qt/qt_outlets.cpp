@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "adapters/qt/qt_busy_indicator.h"
+#include "adapters/qt/quillon_path_view.h"
 
 namespace quillon {
 
@@ -70,7 +70,7 @@ void QtView::addSubview(View& subview) {
 
 // Indicator
 
-QtIndicatorView::QtIndicatorView(BusyIndicator* widget) : widget_(widget) {}
+QtIndicatorView::QtIndicatorView(QuillonPathView* widget) : widget_(widget) {}
 
 void QtIndicatorView::setHidden(bool hidden) {
     if (widget_) widget_->setHidden(hidden);

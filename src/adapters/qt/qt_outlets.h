@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "adapters/qt/qt_busy_indicator.h"
+#include "adapters/qt/quillon_path_view.h"
 #include "platform/outlets.h"
 
 namespace quillon {
@@ -38,12 +38,12 @@ private:
 
 class QtIndicatorView final : public IndicatorView {
 public:
-    explicit QtIndicatorView(BusyIndicator* widget);
+    explicit QtIndicatorView(QuillonPathView* widget);
     void setHidden(bool hidden) override;
     void setAnimated(bool animated) override;
 
 private:
-    QPointer<BusyIndicator> widget_;
+    QPointer<QuillonPathView> widget_;
 };
 
 // Item tags live in the items' user data, so titles may repeat.

@@ -8,6 +8,7 @@
 #include "adapters/xdg/app_bundle.h"
 #include "adapters/xdg/desktop_entry.h"
 #include "adapters/xdg/detached_process.h"
+#include "link/helper_launch.h"
 #include "plist/bundle.h"
 #include "plist/file_utils.h"
 #include "plist/strings_table.h"
@@ -173,7 +174,24 @@ bool XdgWorkspace::openFile(const std::string& path) {
     return spawnDetached({*opener, absolute});
 }
 
+void XdgWorkspace::answerSecuritySettings(LoginItems& loginItems, std::string paneBundlePath) {
+    helperLoginItems_ = &loginItems;
+    paneBundlePath_ = std::move(paneBundlePath);
+}
+
+bool XdgWorkspace::letDriverRun() {
+    if (!helperLoginItems_) return false;
+    const bool running = runningApplicationCount(std::string(kHelperBundleIdentifier)) > 0;
+    launchHelperApplication(*this, *helperLoginItems_, paneBundlePath_);
+    // The launch step leaves a running helper's login items alone; the user asked for the driver
+    // to run from now on, so a removed item comes back here too.
+    if (running)
+        addLoginItem(*helperLoginItems_, helperApplicationPath(paneBundlePath_), std::nullopt);
+    return true;
+}
+
 bool XdgWorkspace::openURL(const std::string& url) {
+    if (url == kSecuritySettingsURL) return letDriverRun();
     if (url.empty() || url.front() == '-') return false;
     const auto opener = xdgOpen();
     return opener && spawnDetached({*opener, url});

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/login_items.h"
 #include "platform/workspace.h"
 
 namespace quillon {
@@ -33,6 +34,11 @@ public:
     // The user's languages from the locale environment.
     static std::vector<std::string> defaultLanguages();
 
+    // On Linux the driver is the helper daemon, so the security-settings address, where the user
+    // allows the driver, is answered by starting the helper from beside the pane bundle at
+    // paneBundlePath and keeping its login item. Until this is called the address opens nothing.
+    void answerSecuritySettings(LoginItems& loginItems, std::string paneBundlePath);
+
     int runningApplicationCount(const std::string& bundleId) override;
     bool launchApplication(const std::string& path) override;
     std::string pathForApplication(const std::string& bundleId) override;
@@ -44,10 +50,13 @@ public:
 private:
     // The desktop-file id of an entry at path (without ".desktop").
     std::string desktopFileId(const std::string& path) const;
+    bool letDriverRun();
 
     RunningCount runningCount_;
     std::vector<std::string> applicationFolders_;
     std::vector<std::string> languages_;
+    LoginItems* helperLoginItems_ = nullptr;
+    std::string paneBundlePath_;
 };
 
 }  // namespace quillon

@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
     XdgWorkspace workspace(
         [](const std::string& id) { return sessionBusNameHasOwner(id) ? 1 : 0; });
     AutostartLoginItems loginItems;
+    workspace.answerSecuritySettings(loginItems, bundle->root().string());
     XkbKeyboardLayouts layouts;
     QtKeyEventHook keyEventHook;
     QtPaneHost host(bundle, driverStateFromBus);

@@ -220,5 +220,26 @@ TEST_F(autostart_login_items, an_entry_the_user_turned_off_stays_off_and_alone) 
     EXPECT_EQ(listed(loginItems), (std::vector<Seen>{{"QuillonMouseHelper", helper}}));
 }
 
+TEST_F(autostart_login_items, security_settings_address_lets_the_driver_run) {
+    AutostartLoginItems loginItems(folder);
+    int running = 0;
+    XdgWorkspace workspace(
+        [&](const std::string& id) { return id == "com.quillonworks.mouse.helper" ? running : 0; });
+    EXPECT_FALSE(workspace.openURL(std::string(kSecuritySettingsURL)));  // nobody to answer it
+    EXPECT_FALSE(fs::exists(folder));
+
+    workspace.answerSecuritySettings(loginItems, tmp.file("panes/QuillonMouse.prefPane"));
+    EXPECT_TRUE(workspace.openURL(std::string(kSecuritySettingsURL)));
+    EXPECT_EQ(testing::waitForFile(marker), "ran\n");
+    EXPECT_EQ(listed(loginItems), (std::vector<Seen>{{"QuillonMouseHelper", helper}}));
+
+    // Running, but its login item was removed meanwhile: the item comes back, just one.
+    running = 1;
+    fs::remove_all(folder);
+    EXPECT_TRUE(workspace.openURL(std::string(kSecuritySettingsURL)));
+    EXPECT_TRUE(workspace.openURL(std::string(kSecuritySettingsURL)));
+    EXPECT_EQ(listed(loginItems), (std::vector<Seen>{{"QuillonMouseHelper", helper}}));
+}
+
 }  // namespace
 }  // namespace quillon
