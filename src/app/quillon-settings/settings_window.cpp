@@ -21,6 +21,7 @@
 #include "ui_NewSettingsPanel.h"
 #include "ui_QuillonMouse.h"
 #include "ui_RenamePanel.h"
+#include "ui_SpeedOptionsPanel.h"
 
 namespace quillon {
 
@@ -97,6 +98,7 @@ void SettingsWindow::loadPanels() {
     panels_.push_back(makePanel<Ui::MessagePanel>(this));
     panels_.push_back(makePanel<Ui::NewSettingsPanel>(this));
     panels_.push_back(makePanel<Ui::RenamePanel>(this));
+    panels_.push_back(makePanel<Ui::SpeedOptionsPanel>(this));
 }
 
 void SettingsWindow::styleTexts() {
