@@ -13,6 +13,7 @@
 
 #include "adapters/dbus/dbus_notification_center.h"
 #include "adapters/qt/qt_key_event_hook.h"
+#include "adapters/qt/qt_macro_editor.h"
 #include "adapters/qt/qt_pane_host.h"
 #include "adapters/qt/qt_run_loop.h"
 #include "adapters/xdg/autostart_login_items.h"
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
     QtPaneHost host(bundle, driverStateFromBus);
     const char* home = std::getenv("HOME");
     QuillonMousePane pane(host, PaneServices{loop, bus, workspace, loginItems, layouts, keyEventHook,
-                                             {}, home ? home : ""});
+                                             makeQtMacroEditor, home ? home : ""});
     SettingsWindow window(pane, host);
     window.load();
     window.show();
