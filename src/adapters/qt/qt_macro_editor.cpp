@@ -174,6 +174,9 @@ QtMacroEditor::List::List(std::shared_ptr<const Bundle> bundle)
     tree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     tree->setItemDelegateForColumn(0, new Delegate(*this, tree));
     for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+        // Buttons may shrink below their titles: the editor must never widen the frame it is
+        // placed in, and so the window, once that is shown.
+        button->setMinimumWidth(1);
         const QVariant tag = button->property("tag");
         if (!tag.isValid()) continue;
         QObject::connect(button, &QAbstractButton::clicked, root,
@@ -194,6 +197,7 @@ void QtMacroEditor::List::localizeLayout() {
     for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
         button->setText(qs(localized(button->text().toStdString())));
         button->setAccessibleName(qs(localized(button->accessibleName().toStdString())));
+        button->setToolTip(qs(localized(button->toolTip().toStdString())));
     }
     tree->setAccessibleName(qs(localized(tree->accessibleName().toStdString())));
     QTreeWidgetItem* header = tree->headerItem();
