@@ -50,8 +50,23 @@ void QuillonMousePane::updateTargetMenu() {
 
     if (!iboOptionsMenuTarget) return;
     iboOptionsMenuTarget->removeAllItems();
-    for (const auto& key : targetKeys_)
-        iboOptionsMenuTarget->addItem(displayName(key), Value(key).asInteger());
+    // Two entries of one title could not be told apart (the shipped catch-all set and a family's
+    // global set are both "All Applications"): a repeated title says which set it is.
+    std::vector<std::string> titles;
+    for (const auto& key : targetKeys_) {
+        // The shipped sets' names are texts of ours, shown in the user's language.
+        DictRef shownRecord = fSettingsTable->dictionary(key);
+        std::string title = shownRecord && shownRecord->boolean("preset")
+                                ? localized(displayName(key))
+                                : displayName(key);
+        if (std::find(titles.begin(), titles.end(), title) != titles.end()) {
+            DictRef family = shownRecord ? shownRecord->dictionary("device") : nullptr;
+            const bool anyDevice = !family || family->string("type").empty();
+            title += " (" + (anyDevice ? localized("All Devices") : key) + ")";
+        }
+        titles.push_back(title);
+        iboOptionsMenuTarget->addItem(title, Value(key).asInteger());
+    }
 }
 
 void QuillonMousePane::getCurSettingsFromArray() {

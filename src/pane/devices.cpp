@@ -76,10 +76,9 @@ void QuillonMousePane::updateConnectedDevices(ArrayRef devices) {
         ++accepted;
     }
 
-    const char* status = accepted == 0   ? "No Quillon mouse device connected"
-                         : accepted == 1 ? "You are using a ## device"
-                                         : "Connected devices: ##";
-    std::string text = localized(status);
+    std::string text = localized(accepted == 0   ? "No Quillon mouse device connected"
+                                 : accepted == 1 ? "You are using a ## device"
+                                                 : "Connected devices: ##");
     if (accepted > 0) replaceAll(text, "##", names);
     setUiValue("deviceInfo", text);
     setUiValue("hideDeviceMenu", Integer(accepted < 2 ? 1 : 0));

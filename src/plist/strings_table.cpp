@@ -46,43 +46,6 @@ std::optional<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(std::string_view s) {
-    std::size_t i = 0;
-    const std::size_t n = s.size();
-    while (i < n) {
-        const auto c = static_cast<std::uint8_t>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len = 0;
-        std::uint8_t lo = 0x80, hi = 0xBF;  // range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0) lo = 0xA0;
-            if (c == 0xED) hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (n - i < len) return false;
-        const auto c1 = static_cast<std::uint8_t>(s[i + 1]);
-        if (c1 < lo || c1 > hi) return false;
-        for (std::size_t k = 2; k < len; ++k) {
-            const auto ck = static_cast<std::uint8_t>(s[i + k]);
-            if (ck < 0x80 || ck > 0xBF) return false;
-        }
-        i += len;
-    }
-    return true;
-}
-
 constexpr bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }

@@ -1,20 +1,24 @@
 // The real settings window on a pane with doubles: devices reach the menus and texts, the page
 // follows the driver, the message panel answers, and showing and hiding drive the life cycle.
+#include "app/quillon-settings/settings_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 #include <filesystem>
+#include <set>
 
 #include "adapters/qt/qt_pane_host.h"
-#include "app/quillon-settings/settings_window.h"
 #include "link/notification_protocol.h"
 #include "pane/quillon_mouse_pane.h"
 #include "testing/fake_login_items.h"
@@ -31,7 +35,8 @@ namespace {
 
 std::vector<std::string> itemsOf(const QComboBox* box) {
     std::vector<std::string> titles;
-    for (int i = 0; i < box->count(); ++i) titles.push_back(box->itemText(i).toStdString());
+    for (int i = 0; i < box->count(); ++i)
+        titles.push_back(box->itemText(i).toStdString());
     return titles;
 }
 
@@ -46,11 +51,15 @@ protected:
     void receiveDevices(std::initializer_list<int> productIDs) {
         ArrayRef list = Array::create();
         for (int pid : productIDs)
-            list->append(makeDictionary({{"pid", Integer(pid)}, {"transport", Integer(1)}, {"interface", Integer(0)}}));
-        bus.receive(std::string(kDevicesNotificationName), *encodeNotificationPayload(makeDevicesMessage(list)));
+            list->append(makeDictionary(
+                {{"pid", Integer(pid)}, {"transport", Integer(1)}, {"interface", Integer(0)}}));
+        bus.receive(std::string(kDevicesNotificationName),
+                    *encodeNotificationPayload(makeDevicesMessage(list)));
         loop.runUntilIdle();
     }
-    std::string prefsPath() const { return home.file("Library/Preferences/com.quillonworks.mouse.plist"); }
+    std::string prefsPath() const {
+        return home.file("Library/Preferences/com.quillonworks.mouse.plist");
+    }
 
     struct Application {
         Application() { testing::ensureWidgetsApplication(); }
@@ -63,68 +72,80 @@ protected:
     testing::FixedKeyboardLayouts layouts{testing::FixedKeyLayout::usEnglish()};
     testing::CountingKeyEventHook hook;
     std::uint16_t driverState = 2;
-    QtPaneHost host{std::make_shared<Bundle>(testing::sourceDir() / "resources"), [this] { return driverState; }};
-    QuillonMousePane pane{host, PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home.path().string()}};
+    QtPaneHost host{std::make_shared<Bundle>(testing::sourceDir() / "resources"),
+                    [this] { return driverState; }};
+    QuillonMousePane pane{
+        host,
+        PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home.path().string()}};
     SettingsWindow window{pane, host};
 };
 
 TEST_F(SettingsWindowTest, a_devices_message_fills_the_device_menu_status_text_and_target_menu) {
     EXPECT_EQ(window.windowTitle().toStdString(), "Quillon Mouse");
-    EXPECT_EQ(window.versionText()->text().toStdString(), "Version 0.1 (1)");
-    EXPECT_TRUE(window.deviceRow()->isHidden()) << "no device menu before there are two devices";
-    EXPECT_EQ(window.mainTabs()->currentIndex(), 0) << "the options tab";
+    EXPECT_EQ(window.find<QLabel>("versionText")->text().toStdString(), "Version 0.1 (1)");
+    EXPECT_TRUE(window.find<QWidget>("deviceRow")->isHidden())
+        << "no device menu before there are two devices";
+    EXPECT_EQ(window.find<QTabWidget>("iboMainTabs")->currentIndex(), 0) << "the options tab";
 
     receiveDevices({0x1056, 0x1059});
-    EXPECT_EQ(itemsOf(window.deviceMenu()), (std::vector<std::string>{"Quillon Tamber Office", "Quillon Vantor Pro"}));
-    EXPECT_EQ(window.deviceMenu()->currentIndex(), 0);
-    EXPECT_FALSE(window.deviceRow()->isHidden());
-    EXPECT_EQ(window.deviceInfo()->text().toStdString(), "Connected devices: Quillon Tamber Office, Quillon Vantor Pro");
-    ASSERT_GT(window.targetMenu()->count(), 0);
-    EXPECT_EQ(window.targetMenu()->itemText(0), "All Applications");
-    EXPECT_EQ(window.targetMenu()->currentIndex(), 0);
-    EXPECT_EQ(window.targetMenu()->currentData().toLongLong(), pane.ui()->integer("settingsUID"));
+    EXPECT_EQ(itemsOf(window.find<QComboBox>("iboOptionsMenuDevices")),
+              (std::vector<std::string>{"Quillon Tamber Office", "Quillon Vantor Pro"}));
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuDevices")->currentIndex(), 0);
+    EXPECT_FALSE(window.find<QWidget>("deviceRow")->isHidden());
+    EXPECT_EQ(window.find<QLabel>("deviceInfo")->text().toStdString(),
+              "Connected devices: Quillon Tamber Office, Quillon Vantor Pro");
+    ASSERT_GT(window.find<QComboBox>("iboOptionsMenuTarget")->count(), 0);
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuTarget")->itemText(0), "All Applications");
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuTarget")->currentIndex(), 0);
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuTarget")->currentData().toLongLong(),
+              pane.ui()->integer("settingsUID"));
     EXPECT_EQ(pane.settings()->dictionary("device")->string("type"), "tamber");
-    EXPECT_EQ(window.controlsList()->topLevelItemCount(), 10);
-    EXPECT_EQ(window.pages()->currentIndex(), 0);
+    EXPECT_EQ(window.find<QTreeWidget>("iboOptionsListControls")->topLevelItemCount(), 10);
+    EXPECT_EQ(window.find<QStackedWidget>("iboPaneTabs")->currentIndex(), 0);
 
     // Choosing the other device in its menu makes it current, with its own settings and controls.
-    testing::typeKey(window.deviceMenu(), Qt::Key_Down);
+    testing::typeKey(window.find<QComboBox>("iboOptionsMenuDevices"), Qt::Key_Down);
     EXPECT_EQ(pane.ui()->integer("selectedDevice"), 0x1059);
     EXPECT_EQ(pane.settings()->dictionary("device")->string("type"), "vantor");
-    EXPECT_EQ(window.targetMenu()->currentData().toLongLong(), pane.ui()->integer("settingsUID"));
-    EXPECT_EQ(window.controlsList()->topLevelItemCount(), 7);
+    EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuTarget")->currentData().toLongLong(),
+              pane.ui()->integer("settingsUID"));
+    EXPECT_EQ(window.find<QTreeWidget>("iboOptionsListControls")->topLevelItemCount(), 7);
 
     // Selecting a control makes its action current; the About tab shows the turning indicator.
-    window.controlsList()->setCurrentItem(window.controlsList()->topLevelItem(1));
+    window.find<QTreeWidget>("iboOptionsListControls")
+        ->setCurrentItem(window.find<QTreeWidget>("iboOptionsListControls")->topLevelItem(1));
     EXPECT_EQ(pane.ui()->integer("actionIndex"), 1);
     ASSERT_TRUE(pane.action());
-    window.mainTabs()->setCurrentIndex(1);
+    window.find<QTabWidget>("iboMainTabs")->setCurrentIndex(2);
     EXPECT_EQ(pane.ui()->string("tabID"), "about");
     EXPECT_FALSE(pane.ui()->boolean("canRestore"));
 
     // A single device hides the menu again.
     receiveDevices({0x1056});
-    EXPECT_TRUE(window.deviceRow()->isHidden());
-    EXPECT_EQ(window.deviceInfo()->text().toStdString(), "You are using a Quillon Tamber Office device");
+    EXPECT_TRUE(window.find<QWidget>("deviceRow")->isHidden());
+    EXPECT_EQ(window.find<QLabel>("deviceInfo")->text().toStdString(),
+              "You are using a Quillon Tamber Office device");
 }
 
-TEST_F(SettingsWindowTest, shows_the_driver_status_page_while_no_device_is_there_and_the_driver_is_not_active) {
+TEST_F(SettingsWindowTest,
+       shows_the_driver_status_page_while_no_device_is_there_and_the_driver_is_not_active) {
     loop.advance(0.5);
-    EXPECT_EQ(window.pages()->currentIndex(), 1);
+    EXPECT_EQ(window.find<QStackedWidget>("iboPaneTabs")->currentIndex(), 1);
     receiveDevices({0x1056});
-    EXPECT_EQ(window.pages()->currentIndex(), 0);
+    EXPECT_EQ(window.find<QStackedWidget>("iboPaneTabs")->currentIndex(), 0);
 }
 
-TEST_F(SettingsWindowTest, the_message_panel_shows_the_message_state_and_ends_with_the_button_code) {
+TEST_F(SettingsWindowTest,
+       the_message_panel_shows_the_message_state_and_ends_with_the_button_code) {
     std::string shownText;
     bool cancelShown = false, otherShown = true, checkShown = false;
-    QTimer::singleShot(0, window.messagePanel(), [&] {
-        shownText = window.messageText()->text().toStdString();
-        cancelShown = window.messageButton(QuillonMousePane::kModalCancel)->isVisible();
-        otherShown = window.messageButton(QuillonMousePane::kModalOther)->isVisible();
-        checkShown = window.messageCheck()->isVisible();
-        window.messageCheck()->click();
-        window.messageButton(QuillonMousePane::kModalCancel)->click();
+    QTimer::singleShot(0, window.find<QDialog>("iboModalPanel"), [&] {
+        shownText = window.find<QLabel>("modalMessage")->text().toStdString();
+        cancelShown = window.find<QPushButton>("modalCancel")->isVisible();
+        otherShown = window.find<QPushButton>("modalOther")->isVisible();
+        checkShown = window.find<QCheckBox>("modalCheck")->isVisible();
+        window.find<QCheckBox>("modalCheck")->click();
+        window.find<QPushButton>("modalCancel")->click();
     });
     int code = pane.modalMessage("[0] settings for [1] devices already exist", {"Mail", "Tamber"},
                                  std::string("Apply to All"), false, std::string("Replace"),
@@ -134,17 +155,18 @@ TEST_F(SettingsWindowTest, the_message_panel_shows_the_message_state_and_ends_wi
     EXPECT_TRUE(cancelShown);
     EXPECT_FALSE(otherShown);
     EXPECT_TRUE(checkShown);
-    EXPECT_EQ(window.messageButton(QuillonMousePane::kModalOK)->text().toStdString(), "Replace");
+    EXPECT_EQ(window.find<QPushButton>("modalOK")->text().toStdString(), "Replace");
     EXPECT_TRUE(pane.ui()->boolean("modalCheckState")) << "the check box writes its state back";
-    EXPECT_FALSE(window.messagePanel()->isVisible());
+    EXPECT_FALSE(window.find<QDialog>("iboModalPanel")->isVisible());
 
-    QTimer::singleShot(0, window.messagePanel(), [&] { window.messageButton(QuillonMousePane::kModalOK)->click(); });
-    EXPECT_EQ(pane.modalMessage("Main button reassigned to Mouse Click", {}, std::nullopt, false, std::string(),
-                                std::nullopt, std::nullopt),
+    QTimer::singleShot(0, window.find<QDialog>("iboModalPanel"),
+                       [&] { window.find<QPushButton>("modalOK")->click(); });
+    EXPECT_EQ(pane.modalMessage("Main button reassigned to Mouse Click", {}, std::nullopt, false,
+                                std::string(), std::nullopt, std::nullopt),
               QuillonMousePane::kModalOK);
-    EXPECT_EQ(window.messageButton(QuillonMousePane::kModalOK)->text().toStdString(), "OK");
-    EXPECT_TRUE(window.messageButton(QuillonMousePane::kModalCancel)->isHidden());
-    EXPECT_TRUE(window.messageCheck()->isHidden());
+    EXPECT_EQ(window.find<QPushButton>("modalOK")->text().toStdString(), "OK");
+    EXPECT_TRUE(window.find<QPushButton>("modalCancel")->isHidden());
+    EXPECT_TRUE(window.find<QCheckBox>("modalCheck")->isHidden());
 }
 
 TEST_F(SettingsWindowTest, showing_and_hiding_the_window_select_and_unselect_the_pane) {
@@ -163,6 +185,66 @@ TEST_F(SettingsWindowTest, showing_and_hiding_the_window_select_and_unselect_the
     window.close();
     EXPECT_FALSE(window.isPaneSelected());
     EXPECT_EQ(hook.exchanges, 4);
+}
+
+TEST_F(SettingsWindowTest, a_pop_up_menu_of_the_window_is_no_loss_of_key_status) {
+    window.activateWindow();
+    ASSERT_TRUE(testing::runEventsUntil([this] { return window.isActiveWindow(); }));
+    bus.clearPosted();
+    auto* target = window.find<QComboBox>("iboOptionsMenuTarget");
+    target->showPopup();
+    testing::runEventsUntil(
+        [] {
+            return QGuiApplication::focusWindow() &&
+                   QGuiApplication::focusWindow()->type() == Qt::Popup;
+        },
+        500);
+    target->hidePopup();
+    testing::runEventsUntil(
+        [this] { return QGuiApplication::focusWindow() == window.windowHandle(); }, 500);
+    EXPECT_TRUE(bus.posted().empty()) << "opening and closing a menu saved the preferences";
+
+    // Another window of the application taking the focus is a loss of key status.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(testing::runEventsUntil([&other] { return other.isActiveWindow(); }));
+    EXPECT_EQ(bus.posted().size(), 1u) << "one save, one updatePrefs";
+}
+
+TEST_F(SettingsWindowTest, after_a_device_switch_the_selected_row_names_the_new_devices_control) {
+    receiveDevices({0x1056, 0x1059});
+    auto* controls = window.find<QTreeWidget>("iboOptionsListControls");
+    auto indexOfRow = [this](int row) {
+        ArrayRef assignments = pane.fDeviceInfo->array("assignments");
+        return assignments->at(static_cast<std::size_t>(row)).dictionary()->integer("index");
+    };
+    controls->setCurrentItem(controls->topLevelItem(6));
+    const std::int64_t before = indexOfRow(6);
+    ASSERT_EQ(pane.ui()->integer("actionIndex"), before);
+
+    testing::typeKey(window.find<QComboBox>("iboOptionsMenuDevices"), Qt::Key_Down);
+    ASSERT_EQ(pane.ui()->integer("selectedDevice"), 0x1059);
+    const int row = controls->indexOfTopLevelItem(controls->currentItem());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(pane.ui()->integer("actionIndex"), indexOfRow(row))
+        << "edits would go to another slot";
+    EXPECT_NE(indexOfRow(row), before) << "the devices differ in this row, so the test can tell";
+    EXPECT_EQ(pane.action(),
+              pane.settings()->dictionary("actions")->dictionary((indexOfRow(row) < 10 ? "0" : "") +
+                                                                 std::to_string(indexOfRow(row))));
+}
+
+TEST_F(SettingsWindowTest, no_device_menu_shows_one_title_twice) {
+    for (int pid : {0x1056, 0x1059, 0x1061, 0x1069, 0x106A}) {
+        receiveDevices({pid});
+        auto* target = window.find<QComboBox>("iboOptionsMenuTarget");
+        ASSERT_GT(target->count(), 0);
+        std::set<QString> titles;
+        for (int i = 0; i < target->count(); ++i)
+            EXPECT_TRUE(titles.insert(target->itemText(i)).second)
+                << target->itemText(i).toStdString();
+    }
 }
 
 }  // namespace

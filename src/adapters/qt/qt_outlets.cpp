@@ -18,15 +18,20 @@ namespace quillon {
 
 namespace {
 
-QString qt(const std::string& text) { return QString::fromStdString(text); }
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
-int channel(double value) { return static_cast<int>(std::lround(std::clamp(value, 0.0, 1.0) * 255)); }
+int channel(double value) {
+    return static_cast<int>(std::lround(std::clamp(value, 0.0, 1.0) * 255));
+}
 
 }  // namespace
 
 std::string styleSheetColor(const Color& color) {
-    return "rgba(" + std::to_string(channel(color.red)) + ", " + std::to_string(channel(color.green)) +
-           ", " + std::to_string(channel(color.blue)) + ", " + std::to_string(channel(color.alpha)) + ")";
+    return "rgba(" + std::to_string(channel(color.red)) + ", " +
+           std::to_string(channel(color.green)) + ", " + std::to_string(channel(color.blue)) +
+           ", " + std::to_string(channel(color.alpha)) + ")";
 }
 
 // View
@@ -41,12 +46,14 @@ Rect QtView::frame() const {
 
 void QtView::setFrame(const Rect& frame) {
     if (!widget_) return;
-    widget_->setGeometry(static_cast<int>(std::lround(frame.x)), static_cast<int>(std::lround(frame.y)),
-                         static_cast<int>(std::lround(frame.width)),
-                         static_cast<int>(std::lround(frame.height)));
+    widget_->setGeometry(
+        static_cast<int>(std::lround(frame.x)), static_cast<int>(std::lround(frame.y)),
+        static_cast<int>(std::lround(frame.width)), static_cast<int>(std::lround(frame.height)));
 }
 
-bool QtView::isHidden() const { return !widget_ || widget_->isHidden(); }
+bool QtView::isHidden() const {
+    return !widget_ || widget_->isHidden();
+}
 
 void QtView::setHidden(bool hidden) {
     if (widget_) widget_->setHidden(hidden);
@@ -85,7 +92,9 @@ void QtPopUpButton::addItem(const std::string& title, std::int64_t tag) {
     if (box_) box_->addItem(qt(title), QVariant::fromValue<qlonglong>(tag));
 }
 
-int QtPopUpButton::numberOfItems() const { return box_ ? box_->count() : 0; }
+int QtPopUpButton::numberOfItems() const {
+    return box_ ? box_->count() : 0;
+}
 
 std::string QtPopUpButton::itemTitle(int index) const {
     return box_ ? box_->itemText(index).toStdString() : std::string();
@@ -129,7 +138,9 @@ void QtTabView::selectTabViewItemAtIndex(int index) {
 
 QtTextField::QtTextField(QLineEdit* edit, int tag) : edit_(edit), tag_(tag) {}
 
-std::string QtTextField::stringValue() const { return edit_ ? edit_->text().toStdString() : std::string(); }
+std::string QtTextField::stringValue() const {
+    return edit_ ? edit_->text().toStdString() : std::string();
+}
 
 void QtTextField::setStringValue(const std::string& text) {
     if (edit_) edit_->setText(qt(text));
@@ -139,13 +150,17 @@ std::string QtTextField::placeholderString() const {
     return edit_ ? edit_->placeholderText().toStdString() : std::string();
 }
 
-bool QtTextField::hasFieldEditor() const { return edit_ && edit_->hasFocus(); }
+bool QtTextField::hasFieldEditor() const {
+    return edit_ && edit_->hasFocus();
+}
 
 // Button
 
 QtButton::QtButton(QPushButton* button, int tag) : button_(button), tag_(tag) {}
 
-std::string QtButton::title() const { return button_ ? button_->text().toStdString() : std::string(); }
+std::string QtButton::title() const {
+    return button_ ? button_->text().toStdString() : std::string();
+}
 
 void QtButton::setAttributedTitle(const AttributedString& title) {
     normal_ = title;
@@ -161,7 +176,8 @@ void QtButton::applyStyle() {
     if (!button_ || !normal_) return;
     auto rule = [](const AttributedString& title) {
         std::string css;
-        if (title.foregroundColor) css += "color: " + styleSheetColor(*title.foregroundColor) + "; ";
+        if (title.foregroundColor)
+            css += "color: " + styleSheetColor(*title.foregroundColor) + "; ";
         css += title.underlineStyle ? "text-decoration: underline; " : "text-decoration: none; ";
         return css;
     };
@@ -185,7 +201,8 @@ void QtPanel::setHidden(bool hidden) {
 
 // Outline view
 
-QtOutlineView::QtOutlineView(QTreeWidget* tree) : tree_(tree), context_(std::make_unique<QObject>()) {
+QtOutlineView::QtOutlineView(QTreeWidget* tree)
+    : tree_(tree), context_(std::make_unique<QObject>()) {
     if (!tree_) return;
     tree_->setSelectionMode(QAbstractItemView::SingleSelection);
     tree_->setRootIsDecorated(false);
@@ -215,7 +232,9 @@ void QtOutlineView::reloadData() {
         }
         if (before >= 0 && before < count) tree_->setCurrentItem(tree_->topLevelItem(before));
     }
-    if (delegate_ && before != selectedRow()) delegate_->outlineViewSelectionDidChange(*this);
+    // The kept row may now be another control (another device's list): the delegate always hears
+    // the selection that remains, so that the pane's action index follows it.
+    if (delegate_) delegate_->outlineViewSelectionDidChange(*this);
 }
 
 int QtOutlineView::selectedRow() const {
@@ -234,7 +253,8 @@ void QtOutlineView::selectRow(int row) {
 }
 
 Value QtOutlineView::itemAtRow(int row) const {
-    return row >= 0 && row < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(row)] : Value();
+    return row >= 0 && row < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(row)]
+                                                             : Value();
 }
 
 }  // namespace quillon

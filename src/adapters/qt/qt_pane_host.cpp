@@ -16,7 +16,8 @@ namespace {
 QStringList nameFilters(const std::vector<std::string>& types) {
     if (types.empty()) return {};
     QString patterns;
-    for (const auto& type : types) patterns += (patterns.isEmpty() ? "*." : " *.") + QString::fromStdString(type);
+    for (const auto& type : types)
+        patterns += (patterns.isEmpty() ? "*." : " *.") + QString::fromStdString(type);
     return {patterns};
 }
 
@@ -28,7 +29,8 @@ void showChooser(QFileDialog* dialog, PaneHost::ChooserCompletion completion) {
     QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, completion](int result) {
         std::vector<std::string> paths;
         if (result == QDialog::Accepted)
-            for (const QString& file : dialog->selectedFiles()) paths.push_back(file.toStdString());
+            for (const QString& file : dialog->selectedFiles())
+                paths.push_back(file.toStdString());
         if (completion) completion(result == QDialog::Accepted && !paths.empty(), paths);
     });
     dialog->open();
@@ -45,10 +47,11 @@ std::uint32_t modifierFlagsFromQt(Qt::KeyboardModifiers modifiers) {
     return flags;
 }
 
-QtPaneHost::QtPaneHost(std::shared_ptr<const Bundle> bundle, std::function<std::uint16_t()> extensionState)
+QtPaneHost::QtPaneHost(std::shared_ptr<const Bundle> bundle,
+                       std::function<std::uint16_t()> extensionState)
     : bundle_(std::move(bundle)),
       extensionState_(std::move(extensionState)),
-      focusWindow_(QGuiApplication::focusWindow()),
+      focusWindow_(keyWindowOf(QGuiApplication::focusWindow())),
       context_(std::make_unique<QObject>()) {
     QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, context_.get(),
                      [this](QWindow* window) { focusWindowChanged(window); });
@@ -61,7 +64,9 @@ void QtPaneHost::setMainView(QWidget* view) {
     view_ = std::make_unique<QtView>(view);
 }
 
-QWidget* QtPaneHost::window() const { return viewWidget_ ? viewWidget_->window() : nullptr; }
+QWidget* QtPaneHost::window() const {
+    return viewWidget_ ? viewWidget_->window() : nullptr;
+}
 
 bool QtPaneHost::isWindowKey() const {
     QWidget* w = window();
@@ -75,9 +80,22 @@ PaneHost::ObserverId QtPaneHost::addWindowKeyObservers(std::function<void()> bec
     return id;
 }
 
-void QtPaneHost::removeWindowKeyObservers(ObserverId id) { windowObservers_.erase(id); }
+void QtPaneHost::removeWindowKeyObservers(ObserverId id) {
+    windowObservers_.erase(id);
+}
 
-void QtPaneHost::focusWindowChanged(QWindow* window) {
+// The window whose key status a focus window stands for: a pop-up menu, tool tip or panel of a
+// window is part of that window, not a window of its own.
+QWindow* QtPaneHost::keyWindowOf(QWindow* window) {
+    while (window && window->transientParent())
+        window = window->transientParent();
+    return window;
+}
+
+void QtPaneHost::focusWindowChanged(QWindow* focused) {
+    // Pop-ups and tool tips of this application only ever open over one of its windows.
+    if (focused && (focused->type() == Qt::Popup || focused->type() == Qt::ToolTip)) return;
+    QWindow* window = keyWindowOf(focused);
     QWindow* previous = focusWindow_;
     focusWindow_ = window;
     if (previous == window) return;
@@ -91,7 +109,9 @@ void QtPaneHost::focusWindowChanged(QWindow* window) {
             if (windowObservers_.count(id) && pair.first) pair.first();
 }
 
-std::uint16_t QtPaneHost::systemExtensionState() const { return extensionState_ ? extensionState_() : 0; }
+std::uint16_t QtPaneHost::systemExtensionState() const {
+    return extensionState_ ? extensionState_() : 0;
+}
 
 int QtPaneHost::runModal(Panel& panel) {
     if (unattendedCode_) return *unattendedCode_;
@@ -109,7 +129,8 @@ int QtPaneHost::runModal(Panel& panel) {
 }
 
 void QtPaneHost::stopModal(int code) {
-    while (!runningPanels_.empty() && !runningPanels_.back()) runningPanels_.pop_back();
+    while (!runningPanels_.empty() && !runningPanels_.back())
+        runningPanels_.pop_back();
     if (!runningPanels_.empty()) runningPanels_.back()->done(code);
 }
 
@@ -139,7 +160,8 @@ void QtPaneHost::runSavePanel(const SavePanelOptions& options, ChooserCompletion
         dialog->setNameFilters(nameFilters(options.allowedTypes));
         dialog->setDefaultSuffix(QString::fromStdString(options.allowedTypes.front()));
     }
-    if (!options.nameFieldString.empty()) dialog->selectFile(QString::fromStdString(options.nameFieldString));
+    if (!options.nameFieldString.empty())
+        dialog->selectFile(QString::fromStdString(options.nameFieldString));
     showChooser(dialog, std::move(completion));
 }
 

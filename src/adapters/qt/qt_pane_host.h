@@ -52,7 +52,8 @@ public:
     void answerPanelsUnattended(int code) { unattendedCode_ = code; }
 
 private:
-    void focusWindowChanged(QWindow* window);
+    static QWindow* keyWindowOf(QWindow* window);
+    void focusWindowChanged(QWindow* focused);
     QWidget* window() const;
 
     std::shared_ptr<const Bundle> bundle_;

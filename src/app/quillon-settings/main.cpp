@@ -19,6 +19,7 @@
 #include "adapters/xdg/autostart_login_items.h"
 #include "adapters/xdg/xdg_workspace.h"
 #include "adapters/xkb/xkb_keyboard_layouts.h"
+#include "app/quillon-settings/screenshots.h"
 #include "app/quillon-settings/settings_window.h"
 #include "link/helper_launch.h"
 #include "pane/quillon_mouse_pane.h"
@@ -33,7 +34,8 @@ constexpr std::uint16_t kDriverActive = 5;
 constexpr std::uint16_t kDriverWaiting = 2;
 
 std::uint16_t driverStateFromBus() {
-    return sessionBusNameHasOwner(std::string(kHelperBundleIdentifier)) ? kDriverActive : kDriverWaiting;
+    return sessionBusNameHasOwner(std::string(kHelperBundleIdentifier)) ? kDriverActive
+                                                                        : kDriverWaiting;
 }
 
 }  // namespace
@@ -45,13 +47,15 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription("Shows the Quillon Mouse settings pane.");
     parser.addHelpOption();
-    QCommandLineOption bundleOption("bundle", "The pane's resource folder (Info.plist, ...).", "DIR",
-                                    QString::fromUtf8(QUILLON_RESOURCES_DIR));
-    QCommandLineOption screenshotOption("screenshot", "Save a picture of the window to FILE and quit.",
-                                        "FILE.png");
+    QCommandLineOption bundleOption("bundle", "The pane's resource folder (Info.plist, ...).",
+                                    "DIR", QString::fromUtf8(QUILLON_RESOURCES_DIR));
+    QCommandLineOption screenshotOption(
+        "screenshot", "Save a picture of the window to FILE and quit.", "FILE.png");
     QCommandLineOption afterOption("after", "Seconds to wait before the screenshot (default 2).",
                                    "SECONDS", "2");
-    parser.addOptions({bundleOption, screenshotOption, afterOption});
+    QCommandLineOption screenshotsOption(
+        "screenshots", "Save a picture of every page and panel into DIR and quit.", "DIR");
+    parser.addOptions({bundleOption, screenshotOption, screenshotsOption, afterOption});
     parser.process(app);
 
     const QString bundleDir = parser.value(bundleOption);
@@ -67,19 +71,21 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    auto bundle = std::make_shared<Bundle>(bundleDir.toStdString(), Bundle::languagesFromEnvironment());
+    auto bundle =
+        std::make_shared<Bundle>(bundleDir.toStdString(), Bundle::languagesFromEnvironment());
     DBusNotificationCenter bus;
     if (!bus.isConnected())
         std::fprintf(stderr, "quillon-settings: no session bus; the helper cannot be reached\n");
     QtRunLoop loop;
-    XdgWorkspace workspace([](const std::string& id) { return sessionBusNameHasOwner(id) ? 1 : 0; });
+    XdgWorkspace workspace(
+        [](const std::string& id) { return sessionBusNameHasOwner(id) ? 1 : 0; });
     AutostartLoginItems loginItems;
     XkbKeyboardLayouts layouts;
     QtKeyEventHook keyEventHook;
     QtPaneHost host(bundle, driverStateFromBus);
     const char* home = std::getenv("HOME");
-    QuillonMousePane pane(host, PaneServices{loop, bus, workspace, loginItems, layouts, keyEventHook,
-                                             makeQtMacroEditor, home ? home : ""});
+    QuillonMousePane pane(host, PaneServices{loop, bus, workspace, loginItems, layouts,
+                                             keyEventHook, makeQtMacroEditor, home ? home : ""});
     SettingsWindow window(pane, host);
     window.load();
     window.show();
@@ -87,15 +93,32 @@ int main(int argc, char** argv) {
     int status = 0;
     if (parser.isSet(screenshotOption)) {
         const QString file = parser.value(screenshotOption);
-        QTimer::singleShot(static_cast<int>(after * 1000), &window, [&window, &host, &status, file] {
-            if (!window.grab().save(file)) {
-                std::fprintf(stderr, "quillon-settings: cannot save the screenshot to %s\n", qPrintable(file));
-                status = 1;
-            }
-            // The save at close may tell of a repaired main click; nobody is there to answer.
-            host.answerPanelsUnattended(QuillonMousePane::kModalOK);
-            window.close();
-        });
+        QTimer::singleShot(
+            static_cast<int>(after * 1000), &window, [&window, &host, &status, file] {
+                if (!window.grab().save(file)) {
+                    std::fprintf(stderr, "quillon-settings: cannot save the screenshot to %s\n",
+                                 qPrintable(file));
+                    status = 1;
+                }
+                // The save at close may tell of a repaired main click; nobody is there to answer.
+                host.answerPanelsUnattended(QuillonMousePane::kModalOK);
+                window.close();
+            });
+    }
+    if (parser.isSet(screenshotsOption)) {
+        const QString dir = parser.value(screenshotsOption);
+        QTimer::singleShot(
+            static_cast<int>(after * 1000), &window, [&window, &pane, &host, &status, dir] {
+                saveScreenshots(window, pane, dir, [&window, &host, &status, dir](bool ok) {
+                    if (!ok) {
+                        std::fprintf(stderr, "quillon-settings: cannot save the pictures to %s\n",
+                                     qPrintable(dir));
+                        status = 1;
+                    }
+                    host.answerPanelsUnattended(QuillonMousePane::kModalOK);
+                    window.close();
+                });
+            });
     }
     int loopStatus = app.exec();
     return status ? status : loopStatus;
