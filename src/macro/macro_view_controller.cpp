@@ -107,23 +107,28 @@ ArrayRef QUMacroViewController::editableMacro() {
 void QUMacroViewController::rebuildStepsList() {
     tree_->clear();
     if (ArrayRef macro = currentMacro()) {
+        const std::string pressTitle = localized("Button press #");
+        const std::string stepTitle = localized("Step #");
         int pressNumber = 0;
         for (const Value& press : *macro) {
             ArrayRef children = newList(16);
             if (const Array* steps = press.arrayPtr()) {
                 int stepNumber = 0;
-                for (const Value& step : *steps)
-                    children->append(makeDictionary(
-                        {{"type", kLeaf},
-                         {"title", localized("Step #") + std::to_string(++stepNumber)},
-                         {"group", press},
-                         {"step", step}}));
+                for (const Value& step : *steps) {
+                    DictRef leaf = Dictionary::create(4);
+                    leaf->set("type", kLeaf);
+                    leaf->set("title", stepTitle + std::to_string(++stepNumber));
+                    leaf->set("group", press);
+                    leaf->set("step", step);
+                    children->append(leaf);
+                }
             }
-            tree_->append(makeDictionary(
-                {{"type", kBranch},
-                 {"title", localized("Button press #") + std::to_string(++pressNumber)},
-                 {"children", children},
-                 {"group", press}}));
+            DictRef branch = Dictionary::create(4);
+            branch->set("type", kBranch);
+            branch->set("title", pressTitle + std::to_string(++pressNumber));
+            branch->set("children", children);
+            branch->set("group", press);
+            tree_->append(branch);
         }
     }
     if (!macroList_) return;

@@ -73,9 +73,7 @@ private:
     class Delegate;
     class Placement;
 
-    std::string localized(const std::string& key) const {
-        return bundle_->localizedString(key, "Localizable");
-    }
+    std::string localized(const std::string& key) const;
     void localizeLayout();
     void fillStepCell(std::int64_t row);
     void addDelayCell(std::int64_t row);
@@ -191,6 +189,10 @@ QtMacroEditor::List::~List() {
     controller.setMacroList(nullptr);
     // Unplaced, the view is still ours; placed, its widget may have taken it already.
     delete root;
+}
+
+std::string QtMacroEditor::List::localized(const std::string& key) const {
+    return bundle_->localizedString(key, "Localizable");
 }
 
 void QtMacroEditor::List::localizeLayout() {

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "keyboard/key_names.h"
 #include "pane_fixture.h"
 #include "widgets_test_support.h"
 
@@ -90,7 +91,7 @@ TEST_F(KeyEventHookTest, tab_return_escape_and_shortcuts_are_recorded_instead_of
     press(Qt::Key_A, Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier, kScanA, "A",
           kNativeLock);
     EXPECT_EQ(recorded(), (std::pair<std::int64_t, std::int64_t>{0x00, 0x0F00}));
-    EXPECT_EQ(pane->ui()->string("keystroke"), "Command+Option+Shift+Caps Lock+a");
+    EXPECT_EQ(pane->ui()->string("keystroke"), keystrokeString(0x00, 0x0F00));
 
     EXPECT_FALSE(ended) << "neither the default button nor Escape ended the dialog";
     EXPECT_EQ(field->text(), "");

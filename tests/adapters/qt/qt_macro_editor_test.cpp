@@ -74,8 +74,9 @@ TEST_F(QtMacroEditorTest, a_macro_built_with_the_buttons_lands_in_the_action) {
     ASSERT_TRUE(runEventsUntil([&] { return editor->overrideKeyEvents(); }))
         << "the new keystroke step is being edited";
     editor->receiveKeystroke(0x24, 0x0200);
-    EXPECT_EQ(row(0, 0)->text(0), "Shift+return");
-    EXPECT_EQ(stepField()->text(), "Shift+return");
+    const QString shiftReturn = QString::fromStdString(keystrokeString(0x24, 0x0200));
+    EXPECT_EQ(row(0, 0)->text(0), shiftReturn);
+    EXPECT_EQ(stepField()->text(), shiftReturn);
 
     button(QUMacroViewController::kAddTextStep)->click();
     ASSERT_TRUE(runEventsUntil([&] { return stepField() && stepField()->hasFocus(); }));
