@@ -120,11 +120,8 @@ public:
         field->setText(index.data(Qt::DisplayRole).toString());
         field->selectAll();
     }
-    void setModelData(QWidget* editor, QAbstractItemModel* model,
-                      const QModelIndex& index) const override {
-        // The step holds the text already; only a text step's row shows what was typed.
-        auto* field = static_cast<QLineEdit*>(editor);
-        if (!field->isReadOnly()) model->setData(index, field->text(), Qt::DisplayRole);
+    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {
+        // The step holds the text already; the row shows the step once the editor is gone.
     }
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
         if (editor == list_.editor) {
@@ -132,6 +129,12 @@ public:
             list_.editorRow = -1;
         }
         QStyledItemDelegate::destroyEditor(editor, index);
+        // Also after Escape: what was typed is in the step, so the row must show it.
+        if (!list_.tree) return;
+        List* list = &list_;
+        const std::int64_t row = index.data(kRowRole).toLongLong();
+        QMetaObject::invokeMethod(
+            list_.tree, [list, row] { list->reloadStepCell(row); }, Qt::QueuedConnection);
     }
 
 private:

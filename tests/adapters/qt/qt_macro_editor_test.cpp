@@ -85,6 +85,9 @@ TEST_F(QtMacroEditorTest, a_macro_built_with_the_buttons_lands_in_the_action) {
     EXPECT_EQ(press->at(1).dictionary()->string("text"), "H") << "written at every change";
     typeKey(stepField(), Qt::Key_I, "i");
     EXPECT_EQ(press->at(1).dictionary()->string("text"), "Hi");
+    typeKey(stepField(), Qt::Key_Escape);
+    EXPECT_TRUE(runEventsUntil([&] { return row(0, 1)->text(0) == "Hi"; }))
+        << "the row shows the step's text, also after Escape";
 
     auto* delay = editor->macroList()->itemWidget(row(0, 1), 1)->findChild<QComboBox*>();
     ASSERT_TRUE(delay);
