@@ -205,7 +205,9 @@ QUTableCellView QUMacroViewController::outlineViewViewForTableColumn(const std::
         }
         return cell;
     }
-    const std::int64_t wait = step ? step->integer("wait") : 0;
+    // A step that is no dictionary has no delay to choose until an edit repairs it.
+    if (!step) return cell;
+    const std::int64_t wait = step->integer("wait");
     for (const DelayEntry& entry : delayEntries) {
         if (entry.wait == wait) cell.selectedDelay = static_cast<int>(cell.delayItems.size());
         cell.delayItems.emplace_back(localized(entry.title), entry.wait);

@@ -61,7 +61,8 @@ struct QUTableCellView {
     StepIcon icon = StepIcon::None;
     // A data cell whose step the user may edit in place (keystroke and text steps).
     bool editable = false;
-    // A time cell's menu: title and tag of each entry, and the index of the one shown.
+    // A time cell's menu: title and tag of each entry, and the index of the one shown; empty
+    // for a step that is no dictionary.
     std::vector<std::pair<std::string, std::int64_t>> delayItems;
     int selectedDelay = -1;
     // The step a data or time cell shows; the cell never keeps it alive.

@@ -123,6 +123,8 @@ TEST_F(MacroControllerTest, hostile_records_show_empty_and_are_replaced_only_by_
     for (std::int64_t row = 0; row < list.numberOfRows(); ++row)
         controller.outlineViewViewForTableColumn("delay", list.itemAtRow(row));
     EXPECT_EQ(list.stepText(2), "");
+    EXPECT_TRUE(
+        controller.outlineViewViewForTableColumn("delay", list.itemAtRow(2)).delayItems.empty());
     // Adding after a broken step repairs the macro in place and puts the step right after it.
     list.selectRow(2);
     controller.buttonPressed(Controller::kAddKeystrokeStep);

@@ -253,7 +253,7 @@ void QtMacroEditor::List::fillStepCell(std::int64_t row) {
 void QtMacroEditor::List::addDelayCell(std::int64_t row) {
     QUTableCellView cell =
         controller.outlineViewViewForTableColumn("delay", rows_[std::size_t(row)]);
-    if (cell.identifier != "TimeCell") return;
+    if (cell.identifier != "TimeCell" || cell.delayItems.empty()) return;
     auto* holder = new QWidget;
     auto* layout = new QHBoxLayout(holder);
     layout->setContentsMargins(0, 0, 0, 0);
