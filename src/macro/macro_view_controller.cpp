@@ -110,11 +110,14 @@ void QUMacroViewController::rebuildStepsList() {
         const std::string pressTitle = localized("Button press #");
         const std::string stepTitle = localized("Step #");
         int pressNumber = 0;
+        std::size_t rows = 0;
         for (const Value& press : *macro) {
+            if (++rows > maxMacroRows) break;
             ArrayRef children = newList(16);
             if (const Array* steps = press.arrayPtr()) {
                 int stepNumber = 0;
                 for (const Value& step : *steps) {
+                    if (++rows > maxMacroRows) break;
                     DictRef leaf = Dictionary::create(4);
                     leaf->set("type", kLeaf);
                     leaf->set("title", stepTitle + std::to_string(++stepNumber));

@@ -49,6 +49,9 @@ inline constexpr DelayEntry delayEntries[] = {
     {"No delay", 0}, {"50 ms", 50}, {"100 ms", 100}, {"250 ms", 250},
     {"500 ms", 500}, {"1 s", 1000}, {"2 s", 2000},   {"5 s", 5000},
 };
+// Rows the list shows at most. A file may repeat one press or step any number of times by
+// reference; beyond this the rows are left out (and kept in the macro) so the editor stays usable.
+inline constexpr std::size_t maxMacroRows = 1000;
 // Title of the extra entry a step gets when its `wait` has none of its own; "#" is the value.
 inline constexpr std::string_view otherDelayTitle = "# ms";
 

@@ -125,6 +125,12 @@ TEST_F(MacroControllerTest, hostile_records_show_empty_and_are_replaced_only_by_
     EXPECT_EQ(list.stepText(2), "");
     EXPECT_TRUE(
         controller.outlineViewViewForTableColumn("delay", list.itemAtRow(2)).delayItems.empty());
+    // One press repeated by reference a million times shows as far as the list can take.
+    ArrayRef many = Array::create(std::vector<Value>(1000, makeArray({textStep("x")})));
+    edit(Array::create(std::vector<Value>(1000, many)));
+    EXPECT_EQ(list.numberOfRows(), std::int64_t(maxMacroRows));
+
+    edit(makeArray({std::string("press"), makeArray({Integer(5), makeArray({}), textStep("t")})}));
     // Adding after a broken step repairs the macro in place and puts the step right after it.
     list.selectRow(2);
     controller.buttonPressed(Controller::kAddKeystrokeStep);
