@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds plist_bench and prefs_bench in Release, runs plist_bench (console table, JSON beside it)
 # and prints, per case, how many times faster our codec is than libplist; then runs prefs_bench
-# (JSON beside it too) and prints how a whole save compares with a plain write and rename.
+# (JSON beside it too) and prints what a user waits for: opening the preferences (read, merge,
+# cleanup) and saving them, and how a save compares with a plain write and rename.
 # Usage: bench/run.sh [BENCHMARK_ARGS...]    e.g. bench/run.sh --benchmark_filter=/300
 # (the arguments go to both programs).
 # QUILLON_BENCH_BUILD sets the build folder (default build/bench); QUILLON_BENCH_SLOW=1 adds
@@ -47,15 +48,15 @@ for r in runs:
 turns = {n: {"ratio": statistics.median(t["ratio"]), "best_ratio": min(t["best_ratio"]),
              "median_ratio": statistics.median(t["median_ratio"])}
          for n, t in turns.items()}
-print(f"{'records':>8}{'save ms':>10}{'serialise ms':>14}{'save/(write+rename)':>21}"
+print(f"{'records':>8}{'open ms':>10}{'save ms':>10}{'serialise ms':>14}{'save/(write+rename)':>21}"
       f"{'save/(write+fsync+rename)':>27}{'in turns: mean':>16}{'median':>8}{'best':>7}")
-for n in (300, 1000, 3000, 10000):
-    save, ser = wall.get(f"BM_Save/{n}"), wall.get(f"BM_Serialize/{n}")
+for n in (30, 300, 10000):
+    load, save, ser = wall.get(f"BM_Load/{n}"), wall.get(f"BM_Save/{n}"), wall.get(f"BM_Serialize/{n}")
     plain, synced = wall.get(f"BM_WriteRename/{n}"), wall.get(f"BM_WriteFsyncRename/{n}")
-    if None in (save, ser, plain, synced):
+    if None in (load, save, ser, plain, synced):
         continue
     t = turns.get(n, {})
-    print(f"{n:>8}{save:>10.2f}{ser:>14.2f}{save / plain:>21.2f}{save / synced:>27.2f}"
+    print(f"{n:>8}{load:>10.2f}{save:>10.2f}{ser:>14.2f}{save / plain:>21.2f}{save / synced:>27.2f}"
           f"{t.get('ratio', float('nan')):>16.2f}{t.get('median_ratio', float('nan')):>8.2f}"
           f"{t.get('best_ratio', float('nan')):>7.2f}")
 print("in turns: a save and a plain write and rename taken alternately (BM_SaveAgainstPlainWrite);")

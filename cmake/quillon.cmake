@@ -13,11 +13,6 @@ if(QUILLON_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-if(QUILLON_SANITIZE_THREAD)
-  add_compile_options(-fsanitize=thread)
-  add_link_options(-fsanitize=thread)
-endif()
-
 if(QUILLON_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "QUILLON_FUZZ needs clang (CXX=clang++)")

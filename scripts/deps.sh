@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs, only those missing; safe to run again and again.
-# Usage: scripts/deps.sh run|test|fuzz|bench
+# Usage: scripts/deps.sh run|test|fuzz|bench|a11y
 set -euo pipefail
 
 common=(g++ cmake ninja-build pkg-config python3)
@@ -12,7 +12,8 @@ case "${1:-test}" in
   test)  packages=("${common[@]}" "${platform[@]}" libgtest-dev libgmock-dev libbenchmark-dev libplist-dev libplist-utils) ;;
   fuzz)  packages=("${common[@]}" clang libclang-rt-14-dev) ;;
   bench) packages=("${common[@]}" libbenchmark-dev libplist-dev) ;;
-  *) echo "usage: $0 run|test|fuzz|bench" >&2; exit 2 ;;
+  a11y)  packages=("${common[@]}" "${platform[@]}" at-spi2-core python3-pyatspi) ;;
+  *) echo "usage: $0 run|test|fuzz|bench|a11y" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -7,6 +7,18 @@ const std::map<std::string, QuillonMousePane::Action, std::less<>>& QuillonMouse
     // One line per operation; a control naming an operation that is not here sends nothing.
     static const std::map<std::string, Action, std::less<>> table = {
         {"ibaModalButtonPressed", &QuillonMousePane::ibaModalButtonPressed},
+        {"ibaOptionsItemNew", &QuillonMousePane::ibaOptionsItemNew},
+        {"ibaOptionsItemDelete", &QuillonMousePane::ibaOptionsItemDelete},
+        {"ibaOptionsItemRename", &QuillonMousePane::ibaOptionsItemRename},
+        {"ibaOptionsButtonDefaults", &QuillonMousePane::ibaOptionsButtonDefaults},
+        {"ibaOptionsItemExport", &QuillonMousePane::ibaOptionsItemExport},
+        {"ibaOptionsItemExportAll", &QuillonMousePane::ibaOptionsItemExportAll},
+        {"ibaOptionsItemImport", &QuillonMousePane::ibaOptionsItemImport},
+        {"ibaOptionsMenuAction", &QuillonMousePane::ibaOptionsMenuAction},
+        {"ibaOptionsButtonChooseApp", &QuillonMousePane::ibaOptionsButtonChooseApp},
+        {"ibaOptionsButtonChooseItem", &QuillonMousePane::ibaOptionsButtonChooseItem},
+        {"ibaOptionsButtonChooseScript", &QuillonMousePane::ibaOptionsButtonChooseScript},
+        {"ibaOptionsMenuExtraKeys", &QuillonMousePane::ibaOptionsMenuExtraKeys},
     };
     return table;
 }

@@ -74,6 +74,8 @@ void QuillonMousePane::getCurSettingsFromArray() {
     std::int64_t uid = current ? current->integer("settingsUID") : 0;
     DictRef record = fSettingsTable ? fSettingsTable->dictionary(settingsUID(uid)) : nullptr;
     setSettings(record);
+    // Only an application's set may be renamed or deleted from the window.
+    setUiValue("isAppSettings", record && hasApplicationField(*record));
 
     std::int64_t index = current ? current->integer("actionIndex") : -1;
     if (index < 0) {

@@ -128,6 +128,7 @@ void QuillonMousePane::mainViewDidLoad() {
         properties_.addObserver(keyPath, [this](const std::string& path, const Value& value) {
             observeValueForKeyPath(path, value);
         });
+    watchActionEditor();
 
     if (iboOptionsListControls) {
         iboOptionsListControls->setDataSource(this);

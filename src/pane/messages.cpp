@@ -1,8 +1,7 @@
 // The message panel, panels run as sheets, and the rule that every set keeps a main click.
 #include "pane/pane_support.h"
 #include "pane/quillon_mouse_pane.h"
-#include "prefs/command_table.h"
-#include "prefs/settings_records.h"
+#include "prefs/settings_sets.h"
 
 namespace quillon {
 
@@ -45,42 +44,7 @@ int QuillonMousePane::modalMessage(const std::string& message,
 
 void QuillonMousePane::verifyMouseClick() {
     if (!fSettingsTable) return;
-    static constexpr int kExaminedSlots[] = {0,  1,  2,  3,  4,  5,  6,  7,  16, 17,
-                                             18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
-    bool changed = false;
-    for (const auto& [uid, value] : *fSettingsTable) {
-        DictRef record = value.dictionary();
-        if (!record) continue;
-        DictRef device = record->dictionary("device");
-        if (device && device->get("type").ifString() && device->string("type") == "kbd") continue;
-        DictRef actions = record->dictionary("actions");
-        bool hasMainClick = false;
-        if (actions)
-            for (int slot : kExaminedSlots) {
-                DictRef candidate = actions->dictionary(actionKey(slot));
-                if (candidate && candidate->integer("command") == kCommandClick &&
-                    candidate->integer("button") == 0) {
-                    hasMainClick = true;
-                    break;
-                }
-            }
-        if (hasMainClick) continue;
-        if (!actions) {
-            actions = Dictionary::create();
-            record->set("actions", actions);
-        }
-        DictRef first = actions->dictionary("00");
-        if (first) {
-            first->clear();
-        } else {
-            first = Dictionary::create();
-            actions->set("00", first);
-        }
-        first->set("command", Integer(kCommandClick));
-        first->set("button", Integer(0));
-        changed = true;
-    }
-    if (changed)
+    if (!giveEverySetAMainClick(*fSettingsTable).empty())
         modalMessage("Main button reassigned to Mouse Click", {}, std::nullopt, false,
                      std::string(), std::nullopt, std::nullopt);
 }

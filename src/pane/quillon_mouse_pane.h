@@ -13,6 +13,7 @@
 #include "pane/observable_properties.h"
 #include "pane/preference_pane.h"
 #include "platform/distributed_notification_center.h"
+#include "platform/field_editor.h"
 #include "platform/key_event_hook.h"
 #include "platform/keyboard_layout.h"
 #include "platform/login_items.h"
@@ -124,6 +125,32 @@ public:
                                           const Value& item) override;
     void outlineViewSelectionDidChange(OutlineView& view) override;
 
+    // Settings sets and settings files: new, delete, rename, restore defaults, export, import.
+    // uniqueSettingsUID gives nothing when no number from max(start, 1000) up is free.
+    void ibaOptionsItemNew(const Sender& sender);
+    void ibaOptionsItemDelete(const Sender& sender);
+    void ibaOptionsItemRename(const Sender& sender);
+    void ibaOptionsButtonDefaults(const Sender& sender);
+    std::optional<std::uint32_t> uniqueSettingsUID(std::uint32_t start) const;
+    void ibaOptionsItemExport(const Sender& sender);
+    void ibaOptionsItemExportAll(const Sender& sender);
+    void exportSettings(bool all);
+    void ibaOptionsItemImport(const Sender& sender);
+    void importSettingsFile(const std::string& path);
+
+    // The action editor: the command menu, the choosers of application, item and script, the
+    // extra keys, and the delegate operations of the editor's text fields (the window calls them).
+    static constexpr int kSingleCharacterFieldTag = 100;
+    void ibaOptionsMenuAction(const Sender& sender);
+    void ibaOptionsButtonChooseApp(const Sender& sender);
+    void ibaOptionsButtonChooseItem(const Sender& sender);
+    void ibaOptionsButtonChooseScript(const Sender& sender);
+    void ibaOptionsMenuExtraKeys(const Sender& sender);
+    void controlTextDidChange(TextField& control);
+    // Return ("insertNewline:") and Tab ("insertTab:") go into the text; true when handled.
+    bool control(FieldEditor& textView, std::string_view command);
+    // The editor's own observations: the address field and the single character. Once, at load.
+    void watchActionEditor();
     // Keystroke capture: while a keystroke is being recorded, the key-event hook hands every key
     // press to receiveKeystroke instead of the window.
     // Installs (hooked true) or removes the hook; a repeated call changes nothing.

@@ -1,15 +1,16 @@
 // Property-list files: reading into mutable containers, plain and atomic writes, deep copies.
 #include "plist/file_utils.h"
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <ctime>
 
 namespace quillon {
 
@@ -63,12 +64,13 @@ std::uint64_t freshBits() {
         }
     }
     if (!got) {
-        const auto now = static_cast<std::uint64_t>(
-            std::chrono::steady_clock::now().time_since_epoch().count());
+        const auto now =
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
         bits = now * 0x9E3779B97F4A7C15u;
     }
     // Mixed in always, so that even a failing source never repeats a name within a process.
-    bits ^= (static_cast<std::uint64_t>(::getpid()) << 40) ^ counter.fetch_add(1, std::memory_order_relaxed);
+    bits ^= (static_cast<std::uint64_t>(::getpid()) << 40) ^
+            counter.fetch_add(1, std::memory_order_relaxed);
     bits ^= bits >> 31;
     bits *= 0xD6E8FEB86659FD93u;
     bits ^= bits >> 32;
@@ -157,24 +159,6 @@ public:
         return true;
     }
 
-    // Only a temporary file, which a failed write removes, may take bytes that turn out to be
-    // of no use.
-    bool takesRewrites() const override { return atomically_; }
-
-    bool rewrite(std::uint64_t offset, std::string_view bytes) override {
-        if (failed_ || fd_ < 0 || !atomically_ || offset + bytes.size() > written_) return fail();
-        while (!bytes.empty()) {
-            const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-            if (n <= 0) {
-                if (n < 0 && errno == EINTR) continue;
-                return fail();
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-            offset += static_cast<std::uint64_t>(n);
-        }
-        return true;
-    }
-
     // Ends a write whose bytes are all in: flushed and renamed over the target when atomic.
     bool commit() {
         if (failed_ || (fd_ < 0 && !open())) return false;
@@ -241,7 +225,6 @@ bool writeAllToDescriptor(int fd, std::string_view bytes) {
     }
     return true;
 }
-
 
 std::optional<std::string> readFileBytes(const std::string& path, std::size_t maxBytes) {
     Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -315,6 +298,8 @@ bool writeToFile(const Dictionary& dict, const std::string& path, bool atomicall
     return writeDictionaryToFile(dict, path, PropertyListFormat::Xml, atomically);
 }
 
-DictRef mutableDeepAutoreleasedCopy(const Dictionary& dict) { return deepCopy(dict); }
+DictRef mutableDeepAutoreleasedCopy(const Dictionary& dict) {
+    return deepCopy(dict);
+}
 
 }  // namespace quillon

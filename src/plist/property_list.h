@@ -1,7 +1,6 @@
 // Reading and writing property lists in the binary (version 1.0) and XML formats.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,18 +17,6 @@ public:
     virtual ~ByteSink() = default;
     // False when the bytes could not be taken; the writer then stops and reports failure.
     virtual bool write(std::string_view bytes) = 0;
-
-    // True for a sink that drops everything it took when the write fails (a temporary file that
-    // only replaces the target at the end, say) and can write bytes again over ones it took.
-    // A writer may then hand bytes over before it knows that the value can be written, and
-    // correct some of them at the end.
-    virtual bool takesRewrites() const { return false; }
-    // Writes bytes again, over ones already taken, offset bytes from the start.
-    virtual bool rewrite(std::uint64_t offset, std::string_view bytes) {
-        static_cast<void>(offset);
-        static_cast<void>(bytes);
-        return false;
-    }
 };
 
 // Parses a binary property list. Returns absent for anything that is not a well-formed binary
@@ -52,11 +39,8 @@ Value parsePropertyList(std::string_view bytes, PropertyListFormat* format = nul
 std::optional<std::string> writeBinaryPropertyList(const Value& value);
 
 // The same bytes, handed to sink in pieces of about a megabyte as they are laid out, so that a
-// large tree is never held whole in memory a second time. Several pieces are handed over from a
-// second thread, one call at a time, while the next is laid out; what sink throws reaches the
-// caller. False when value is refused or sink refuses a piece. A refused value has handed
-// nothing to a sink that does not take rewrites; one that does may get the first pieces of a
-// large tree while it is still being numbered, and a few rewrites at the end.
+// large tree is never held whole in memory a second time; what sink throws reaches the caller.
+// False when value is refused (the sink then has been handed nothing) or sink refuses a piece.
 bool writeBinaryPropertyList(const Value& value, ByteSink& sink);
 
 // Serialises value as an XML property list with the standard header and tab indentation.

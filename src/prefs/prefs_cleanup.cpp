@@ -16,7 +16,9 @@ Dictionary& dictionaryUnder(Dictionary& parent, std::string_view key) {
     return *fresh;
 }
 
-void cleanupSettingsRecord(Dictionary& record) {
+}  // namespace
+
+void cleanupQuillonMouseSettings(Dictionary& record) {
     Dictionary& options = dictionaryUnder(record, "options");
     for (const auto& [key, value] : kScrollOptionDefaults)
         if (!options.contains(key)) options.set(key, Value(value));
@@ -24,8 +26,6 @@ void cleanupSettingsRecord(Dictionary& record) {
         for (const auto& [key, action] : *actions)
             if (Dictionary* a = action.dictionaryPtr()) cleanupQuillonMouseAction(*a);
 }
-
-}  // namespace
 
 void cleanupQuillonMousePrefs(Dictionary& prefs) {
     Dictionary& settings = dictionaryUnder(prefs, "settings");
@@ -35,10 +35,12 @@ void cleanupQuillonMousePrefs(Dictionary& prefs) {
     if (settings.empty()) settings.set(settingsUID(1), Value(emptyQuillonMouseSettings()));
     // Cleaning a record stores only inside it, never into the table, so iterating is safe.
     for (const auto& [uid, record] : settings)
-        if (Dictionary* r = record.dictionaryPtr()) cleanupSettingsRecord(*r);
+        if (Dictionary* r = record.dictionaryPtr()) cleanupQuillonMouseSettings(*r);
     if (prefs.integer("version") != kQuillonMousePrefsVersion) updateQuillonMousePrefs(prefs);
 }
 
-void updateQuillonMousePrefs(Dictionary& prefs) { static_cast<void>(prefs); }
+void updateQuillonMousePrefs(Dictionary& prefs) {
+    static_cast<void>(prefs);
+}
 
 }  // namespace quillon

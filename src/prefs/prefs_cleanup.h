@@ -16,6 +16,10 @@ inline constexpr std::int64_t kQuillonMousePrefsVersion = 1;
 // a settings record, its `actions` or an action is expected are skipped.
 void cleanupQuillonMousePrefs(Dictionary& prefs);
 
+// In place, what cleanupQuillonMousePrefs does to one settings record: the scroll options it
+// lacks, and cleanupQuillonMouseAction on every action.
+void cleanupQuillonMouseSettings(Dictionary& record);
+
 // The hook for preferences of another format version; there is no other version yet, so it
 // changes nothing.
 void updateQuillonMousePrefs(Dictionary& prefs);

@@ -21,7 +21,10 @@ int FakePaneHost::runModal(Panel& panel) {
 
 void FakePaneHost::runOpenPanel(const OpenPanelOptions& options, ChooserCompletion completion) {
     openPanels.push_back(options);
-    if (completion) completion(chooserOK, chooserPaths);
+    if (holdOpenPanels)
+        heldOpenPanels.push_back(std::move(completion));
+    else if (completion)
+        completion(chooserOK, chooserPaths);
 }
 
 void FakePaneHost::runSavePanel(const SavePanelOptions& options, ChooserCompletion completion) {

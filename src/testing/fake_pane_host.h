@@ -50,6 +50,9 @@ public:
     bool chooserOK = false;
     std::vector<std::string> chooserPaths;
     std::vector<OpenPanelOptions> openPanels;
+    // While set, open choosers wait: their completions collect here for the test to run later.
+    bool holdOpenPanels = false;
+    std::vector<ChooserCompletion> heldOpenPanels;
     std::vector<SavePanelOptions> savePanels;
 
 private:

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -78,8 +79,13 @@ std::set<std::string> shownTexts() {
         const std::string code = readFile(entry.path());
         for (std::sregex_iterator it(code.begin(), code.end(), call), end; it != end; ++it) {
             const std::string args = (*it)[1];
-            for (std::sregex_iterator lit(args.begin(), args.end(), literal); lit != end; ++lit)
-                if (!(*lit)[1].str().empty()) texts.insert((*lit)[1]);
+            for (std::sregex_iterator lit(args.begin(), args.end(), literal); lit != end; ++lit) {
+                // A literal handed to a nested call (record->string("displayName")) is a key.
+                const auto at = static_cast<std::size_t>(lit->position());
+                const bool nested = at >= 2 && args[at - 1] == '(' &&
+                                    (std::isalnum(static_cast<unsigned char>(args[at - 2])) || args[at - 2] == '_');
+                if (!nested && !(*lit)[1].str().empty()) texts.insert((*lit)[1]);
+            }
         }
     }
     for (auto name : specialKeyNames)

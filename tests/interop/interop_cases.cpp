@@ -9,9 +9,9 @@
 //    a newline. Its binary writer stores equal numbers once, 0.0 and -0.0 included.
 //  - libplist 2.2 (plistutil): integers from INT64_MIN to UINT64_MAX in both formats; binary
 //    to binary keeps every value, UIDs up to UINT64_MAX included. Its XML writer, though,
-//    turns a UID into a one-key dictionary holding its number and writes nothing at all (still exiting 0)
-//    for a UID above UINT32_MAX; writes -0.0 as 0.0; cuts a string at its first NUL; drops
-//    fractions of a second from dates; writes years before 1000 without leading zeros, which
+//    turns a UID into a one-key dictionary holding its number and writes nothing at all (still
+//    exiting 0) for a UID above UINT32_MAX; writes -0.0 as 0.0; cuts a string at its first NUL;
+//    drops fractions of a second from dates; writes years before 1000 without leading zeros, which
 //    no strict reader accepts; and writes a carriage return as it is (read back as a newline).
 #include "interop_cases.h"
 
@@ -20,23 +20,42 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
 
-#include "testing/preferences_fixture.h"
 #include "quillon-plutil/print.h"
+#include "testing/preferences_fixture.h"
 
 namespace quillon::testing {
 
 namespace {
 
-Value dictOf(std::vector<Dictionary::Entry> entries) { return Dictionary::fromEntries(std::move(entries)); }
+Value dictOf(std::vector<Dictionary::Entry> entries) {
+    return Dictionary::fromEntries(std::move(entries));
+}
 
-Value arrayOf(std::vector<Value> items) { return Array::create(std::move(items)); }
+Value arrayOf(std::vector<Value> items) {
+    return Array::create(std::move(items));
+}
 
 Value integers() {
-    return arrayOf({0, 1, -1, 127, 128, 255, 256, -128, -129, 32767, 65535, 65536,
-                    Value(std::int64_t{INT32_MIN}), Value(std::int64_t{INT32_MAX}),
-                    Value(std::int64_t{UINT32_MAX}), Value(std::int64_t{1} << 32),
-                    Value(Integer(INT64_MIN)), Value(Integer(INT64_MAX)),
+    return arrayOf({0,
+                    1,
+                    -1,
+                    127,
+                    128,
+                    255,
+                    256,
+                    -128,
+                    -129,
+                    32767,
+                    65535,
+                    65536,
+                    Value(std::int64_t{INT32_MIN}),
+                    Value(std::int64_t{INT32_MAX}),
+                    Value(std::int64_t{UINT32_MAX}),
+                    Value(std::int64_t{1} << 32),
+                    Value(Integer(INT64_MIN)),
+                    Value(Integer(INT64_MAX)),
                     Value(Integer::fromUnsigned(std::uint64_t{1} << 63)),
                     Value(Integer::fromUnsigned(UINT64_MAX))});
 }
@@ -49,8 +68,8 @@ Value reals() {
 
 Value specialReals() {
     return arrayOf({std::numeric_limits<double>::infinity(),
-                     -std::numeric_limits<double>::infinity(),
-                     std::numeric_limits<double>::quiet_NaN()});
+                    -std::numeric_limits<double>::infinity(),
+                    std::numeric_limits<double>::quiet_NaN()});
 }
 
 Value strings() {
@@ -60,8 +79,13 @@ Value strings() {
 }
 
 Value stringKeys() {
-    return dictOf({{"", "empty key"}, {"ascii", 1}, {"clé", 2}, {"ключ", 3}, {"鍵", 4},
-                   {"😀", 5}, {"a<b&c", 6}});
+    return dictOf({{"", "empty key"},
+                   {"ascii", 1},
+                   {"clé", 2},
+                   {"ключ", 3},
+                   {"鍵", 4},
+                   {"😀", 5},
+                   {"a<b&c", 6}});
 }
 
 // Seconds since 2001-01-01 for whole-second dates from the year 1000 to 9999.
@@ -76,21 +100,25 @@ Value wholeSecondDates() {
 
 Value data() {
     Data all(256);
-    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::uint8_t>(i);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<std::uint8_t>(i);
     Data large(100000);
-    for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
     return arrayOf({Data{}, Data{0x00}, Data{0xff, 0xfe}, all, large});
 }
 
 Value deepArrays(int levels) {
     Value v = Array::create();
-    for (int i = 1; i < levels; ++i) v = arrayOf({v});
+    for (int i = 1; i < levels; ++i)
+        v = arrayOf({v});
     return v;
 }
 
 Value deepDictionaries(int levels) {
     Value v = Dictionary::create();
-    for (int i = 1; i < levels; ++i) v = dictOf({{"level", i}, {"next", v}});
+    for (int i = 1; i < levels; ++i)
+        v = dictOf({{"level", i}, {"next", v}});
     return v;
 }
 
@@ -100,7 +128,9 @@ Value largeDictionary(int keys) {
     for (int i = 0; i < keys; ++i) {
         char key[32];
         std::snprintf(key, sizeof key, "key-%05d", i);
-        Value v = i % 3 == 0 ? Value(i) : i % 3 == 1 ? Value("value " + std::to_string(i)) : Value(i * 0.5);
+        Value v = i % 3 == 0   ? Value(i)
+                  : i % 3 == 1 ? Value("value " + std::to_string(i))
+                               : Value(i * 0.5);
         entries.emplace_back(key, std::move(v));
     }
     return Dictionary::fromEntries(std::move(entries));
@@ -110,16 +140,50 @@ Value largeDictionary(int keys) {
 Value manyObjects(int count) {
     auto array = Array::create();
     array->reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) array->append(i - count / 2);
+    for (int i = 0; i < count; ++i)
+        array->append(i - count / 2);
     return array;
 }
 
 Value sharedValues() {
     Value shared = dictOf({{"name", "shared"}, {"list", arrayOf({1, 2, 3})}});
     auto array = Array::create();
-    for (int i = 0; i < 100; ++i) array->append(i % 2 ? Value("repeated string") : Value(7));
-    for (int i = 0; i < 3; ++i) array->append(shared);
+    for (int i = 0; i < 100; ++i)
+        array->append(i % 2 ? Value("repeated string") : Value(7));
+    for (int i = 0; i < 3; ++i)
+        array->append(shared);
     return array;
+}
+
+// Settings sets that share one actions dictionary, whose buttons share actions, whose macros
+// share steps; and the same containers again at other depths. plistlib stores each once, so the
+// file expands to many times its size.
+Value sharedContainers() {
+    const Value click = dictOf({{"command", 1}, {"keyCode", 0}, {"modifiers", 0}});
+    const Value step = arrayOf({dictOf({{"keyCode", 12}, {"down", true}, {"delay", 0.01}}),
+                                dictOf({{"keyCode", 12}, {"down", false}, {"delay", 0.0}})});
+    std::vector<Dictionary::Entry> buttons;
+    for (int b = 0; b < 32; ++b) {
+        char key[8];
+        std::snprintf(key, sizeof key, "%02d", b);
+        buttons.emplace_back(
+            key, b % 2 ? click : dictOf({{"command", b}, {"macro", arrayOf({step, step, step})}}));
+    }
+    const Value actions = dictOf(std::move(buttons));
+    const Value options = dictOf({{"pointerSpeed", 1.5}, {"scrollLines", 3}});
+    std::vector<Dictionary::Entry> sets;
+    for (int i = 0; i < 40; ++i) {
+        char key[8];
+        std::snprintf(key, sizeof key, "%04d", i);
+        sets.emplace_back(key,
+                          dictOf({{"settingsUID", key},
+                                  {"actions", actions},
+                                  {"options", i % 3 ? options : dictOf({{"scrollLines", i}})}}));
+    }
+    return dictOf(
+        {{"settings", dictOf(std::move(sets))},
+         {"defaults", actions},
+         {"deep", arrayOf({click, arrayOf({arrayOf({arrayOf({step, click})})}), options})}});
 }
 
 Value uids() {
@@ -127,7 +191,9 @@ Value uids() {
                     dictOf({{"$class", Uid{7}}, {"NS.objects", arrayOf({Uid{2}, Uid{3}})}})});
 }
 
-Value largeUids() { return arrayOf({Uid{std::uint64_t{1} << 32}, Uid{UINT64_MAX}}); }
+Value largeUids() {
+    return arrayOf({Uid{std::uint64_t{1} << 32}, Uid{UINT64_MAX}});
+}
 
 void appendJsonString(std::string& out, std::string_view s) {
     out += '"';
@@ -160,13 +226,89 @@ void appendTagged(std::string& out, const char* tag, const std::string& text) {
     out += ']';
 }
 
-void describe(std::string& out, const Value& v) {
+// The containers of a tree that it holds more than once, by address, and the names given to
+// them in the description: plistlib writes such a container once and refers to it from every
+// place, as the peer's build() reproduces.
+struct Sharing {
+    std::map<const void*, int> uses;
+    std::map<const void*, int> names;
+
+    void count(const Value& v) {
+        const void* at = v.arrayPtr() ? static_cast<const void*>(v.arrayPtr()) : v.dictionaryPtr();
+        if (!at || ++uses[at] > 1) return;
+        if (const Array* a = v.arrayPtr())
+            for (const Value& item : *a)
+                count(item);
+        else
+            for (const auto& entry : *v.dictionaryPtr())
+                count(entry.second);
+    }
+};
+
+void describe(std::string& out, const Value& v, Sharing& sharing);
+
+void describeContainer(std::string& out, const Value& v, Sharing& sharing) {
     switch (v.type()) {
-        case Value::Type::Absent: out += "[\"absent\"]"; return;
-        case Value::Type::Boolean: out += *v.ifBoolean() ? "[\"bool\", true]" : "[\"bool\", false]"; return;
+        case Value::Type::Array: {
+            out += "[\"array\", [";
+            bool first = true;
+            for (const Value& item : *v.arrayPtr()) {
+                if (!first) out += ", ";
+                first = false;
+                describe(out, item, sharing);
+            }
+            out += "]]";
+            return;
+        }
+        case Value::Type::Dictionary: {
+            out += "[\"dict\", [";
+            bool first = true;
+            for (const auto& [key, item] : *v.dictionaryPtr()) {
+                if (!first) out += ", ";
+                first = false;
+                out += '[';
+                appendJsonString(out, key);
+                out += ", ";
+                describe(out, item, sharing);
+                out += ']';
+            }
+            out += "]]";
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void describe(std::string& out, const Value& v, Sharing& sharing) {
+    const void* at = v.arrayPtr() ? static_cast<const void*>(v.arrayPtr()) : v.dictionaryPtr();
+    if (at && sharing.uses[at] > 1) {
+        const auto [name, first] =
+            sharing.names.emplace(at, static_cast<int>(sharing.names.size()));
+        if (!first) {
+            out += "[\"same\", " + std::to_string(name->second) + "]";
+            return;
+        }
+        out += "[\"shared\", " + std::to_string(name->second) + ", ";
+        describeContainer(out, v, sharing);
+        out += ']';
+        return;
+    }
+    if (at) {
+        describeContainer(out, v, sharing);
+        return;
+    }
+    switch (v.type()) {
+        case Value::Type::Absent:
+            out += "[\"absent\"]";
+            return;
+        case Value::Type::Boolean:
+            out += *v.ifBoolean() ? "[\"bool\", true]" : "[\"bool\", false]";
+            return;
         case Value::Type::Integer: {
             const Integer i = *v.ifInteger();
-            appendTagged(out, "integer", i.isBigUnsigned() ? std::to_string(i.bits()) : std::to_string(i.value()));
+            appendTagged(out, "integer",
+                         i.isBigUnsigned() ? std::to_string(i.bits()) : std::to_string(i.value()));
             return;
         }
         case Value::Type::Real: {
@@ -175,7 +317,9 @@ void describe(std::string& out, const Value& v) {
             appendTagged(out, "real", text);
             return;
         }
-        case Value::Type::String: appendTagged(out, "string", *v.ifString()); return;
+        case Value::Type::String:
+            appendTagged(out, "string", *v.ifString());
+            return;
         case Value::Type::Date: {
             std::string text;
             appendReal(text, v.ifDate()->seconds);
@@ -192,48 +336,36 @@ void describe(std::string& out, const Value& v) {
             appendTagged(out, "data", text);
             return;
         }
-        case Value::Type::Uid: appendTagged(out, "uid", std::to_string(v.ifUid()->value)); return;
-        case Value::Type::Array: {
-            out += "[\"array\", [";
-            bool first = true;
-            for (const Value& item : *v.arrayPtr()) {
-                if (!first) out += ", ";
-                first = false;
-                describe(out, item);
-            }
-            out += "]]";
+        case Value::Type::Uid:
+            appendTagged(out, "uid", std::to_string(v.ifUid()->value));
             return;
-        }
-        case Value::Type::Dictionary: {
-            out += "[\"dict\", [";
-            bool first = true;
-            for (const auto& [key, item] : *v.dictionaryPtr()) {
-                if (!first) out += ", ";
-                first = false;
-                out += '[';
-                appendJsonString(out, key);
-                out += ", ";
-                describe(out, item);
-                out += ']';
-            }
-            out += "]]";
+        default:
             return;
-        }
     }
 }
 
 const char* typeName(Value::Type t) {
     switch (t) {
-        case Value::Type::Absent: return "absent";
-        case Value::Type::Boolean: return "boolean";
-        case Value::Type::Integer: return "integer";
-        case Value::Type::Real: return "real";
-        case Value::Type::String: return "string";
-        case Value::Type::Date: return "date";
-        case Value::Type::Data: return "data";
-        case Value::Type::Uid: return "UID";
-        case Value::Type::Array: return "array";
-        case Value::Type::Dictionary: return "dictionary";
+        case Value::Type::Absent:
+            return "absent";
+        case Value::Type::Boolean:
+            return "boolean";
+        case Value::Type::Integer:
+            return "integer";
+        case Value::Type::Real:
+            return "real";
+        case Value::Type::String:
+            return "string";
+        case Value::Type::Date:
+            return "date";
+        case Value::Type::Data:
+            return "data";
+        case Value::Type::Uid:
+            return "UID";
+        case Value::Type::Array:
+            return "array";
+        case Value::Type::Dictionary:
+            return "dictionary";
     }
     return "?";
 }
@@ -251,7 +383,8 @@ bool sameReal(double a, double b) {
     return a == b && std::signbit(a) == std::signbit(b);
 }
 
-std::optional<std::string> differenceAt(const Value& got, const Value& expected, const std::string& path) {
+std::optional<std::string> differenceAt(const Value& got, const Value& expected,
+                                        const std::string& path) {
     if (got.type() != expected.type())
         return path + ": expected " + typeName(expected.type()) + " " + shortText(expected) +
                ", got " + typeName(got.type()) + " " + shortText(got);
@@ -264,13 +397,15 @@ std::optional<std::string> differenceAt(const Value& got, const Value& expected,
             if (!sameReal(*got.ifReal(), *expected.ifReal())) return leafDifference();
             return std::nullopt;
         case Value::Type::Date:
-            if (!sameReal(got.ifDate()->seconds, expected.ifDate()->seconds)) return leafDifference();
+            if (!sameReal(got.ifDate()->seconds, expected.ifDate()->seconds))
+                return leafDifference();
             return std::nullopt;
         case Value::Type::Array: {
             const Array& g = *got.arrayPtr();
             const Array& e = *expected.arrayPtr();
             for (std::size_t i = 0; i < std::min(g.size(), e.size()); ++i) {
-                if (auto d = differenceAt(g.at(i), e.at(i), path + "[" + std::to_string(i) + "]")) return d;
+                if (auto d = differenceAt(g.at(i), e.at(i), path + "[" + std::to_string(i) + "]"))
+                    return d;
             }
             if (g.size() != e.size())
                 return path + ": expected " + std::to_string(e.size()) + " elements, got " +
@@ -300,8 +435,13 @@ std::optional<std::string> differenceAt(const Value& got, const Value& expected,
 
 std::vector<InteropCase> interopCases() {
     std::vector<InteropCase> cases = {
-        {"scalars", dictOf({{"true", true}, {"false", false}, {"integer", 42}, {"real", 0.5},
-                            {"string", "text"}, {"date", Date{818441160}}, {"data", Data{1, 2, 3}}})},
+        {"scalars", dictOf({{"true", true},
+                            {"false", false},
+                            {"integer", 42},
+                            {"real", 0.5},
+                            {"string", "text"},
+                            {"date", Date{818441160}},
+                            {"data", Data{1, 2, 3}}})},
         {"integers", integers()},
         {"reals", reals()},
         {"special_reals", specialReals()},
@@ -313,17 +453,22 @@ std::vector<InteropCase> interopCases() {
         {"carriage_returns", arrayOf({"\r", "line\r\nline\rend"}), true, false, false},
         {"control_characters", arrayOf({std::string("a\0b", 3), "\x01\x1f\x7f", "bell\a"}), false},
         {"whole_second_dates", wholeSecondDates()},
-        {"fractional_dates", arrayOf({Date{0.5}, Date{-0.25}, Date{12345.5}, Date{818441160.125}}), false},
-        {"dates_before_year_1000", arrayOf({Date{-63113904000}, Date{-31620067200}}), true, true, false},
+        {"fractional_dates", arrayOf({Date{0.5}, Date{-0.25}, Date{12345.5}, Date{818441160.125}}),
+         false},
+        {"dates_before_year_1000", arrayOf({Date{-63113904000}, Date{-31620067200}}), true, true,
+         false},
         {"data", data()},
         {"empty_dictionary", Dictionary::create()},
         {"empty_array", Array::create()},
-        {"empty_nested", arrayOf({Dictionary::create(), Array::create(), dictOf({{"a", Array::create()}, {"b", Dictionary::create()}}), ""})},
+        {"empty_nested",
+         arrayOf({Dictionary::create(), Array::create(),
+                  dictOf({{"a", Array::create()}, {"b", Dictionary::create()}}), ""})},
         {"deep_arrays", deepArrays(100)},
         {"deep_dictionaries", deepDictionaries(100)},
         {"large_dictionary", largeDictionary(5000)},
         {"many_objects", manyObjects(70000)},
         {"shared_values", sharedValues()},
+        {"shared_containers", sharedContainers()},
         {"top_level_string", "just a string"},
         {"top_level_integer", Value(Integer(INT64_MIN))},
         {"uids", uids(), false},
@@ -339,9 +484,12 @@ std::string describeCasesAsJson(const std::vector<InteropCase>& cases) {
         out += "{\"name\": ";
         appendJsonString(out, cases[i].name);
         out += cases[i].xml ? ", \"xml\": true" : ", \"xml\": false";
-        out += cases[i].xml && cases[i].plistlibXml ? ", \"plistlib_xml\": true" : ", \"plistlib_xml\": false";
+        out += cases[i].xml && cases[i].plistlibXml ? ", \"plistlib_xml\": true"
+                                                    : ", \"plistlib_xml\": false";
         out += ", \"value\": ";
-        describe(out, cases[i].value);
+        Sharing sharing;
+        sharing.count(cases[i].value);
+        describe(out, cases[i].value, sharing);
         out += i + 1 < cases.size() ? "},\n" : "}\n";
     }
     out += "]\n";

@@ -1,11 +1,13 @@
 // Exchanging property lists with Python's plistlib and libplist's plistutil, both directions.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "interop_cases.h"
 #include "plist/file_utils.h"
 #include "plist/property_list.h"
+#include "testing/preferences_fixture.h"
 #include "testing/run_process.h"
 #include "testing/temp_dir.h"
 
@@ -31,7 +33,8 @@ std::string fileName(const InteropCase& c, const char* writer, const Format& f) 
 // A folder holding cases.json and, on request, our own file of each case in each format.
 class Exchange {
 public:
-    Exchange() : cases_(interopCases()) {
+    Exchange() : Exchange(interopCases()) {}
+    explicit Exchange(std::vector<InteropCase> cases) : cases_(std::move(cases)) {
         dir_.write("cases.json", describeCasesAsJson(cases_));
     }
     const std::vector<InteropCase>& cases() const { return cases_; }
@@ -69,15 +72,17 @@ void expectReadsAs(const std::string& path, const Format& f, const Value& expect
     const auto bytes = readFileBytes(path);
     ASSERT_TRUE(bytes) << path << ": missing";
     const Value got = f.format == PropertyListFormat::Binary ? parseBinaryPropertyList(*bytes)
-                                                              : parseXmlPropertyList(*bytes);
+                                                             : parseXmlPropertyList(*bytes);
     if (got.isAbsent()) {
         ADD_FAILURE() << path << ": our reader refuses it ("
-                      << (f.format == PropertyListFormat::Xml ? "XML, it begins:\n" + bytes->substr(0, 400)
-                                                              : std::to_string(bytes->size()) + " bytes")
+                      << (f.format == PropertyListFormat::Xml
+                              ? "XML, it begins:\n" + bytes->substr(0, 400)
+                              : std::to_string(bytes->size()) + " bytes")
                       << ")";
         return;
     }
-    if (auto difference = firstDifference(got, expected)) ADD_FAILURE() << path << ": " << *difference;
+    if (auto difference = firstDifference(got, expected))
+        ADD_FAILURE() << path << ": " << *difference;
 }
 
 void requirePython() {
@@ -110,6 +115,45 @@ TEST(plistlib_interop, we_read_what_plistlib_writes) {
     }
 }
 
+// 10,000 settings sets, each one of 50 records, all of them with one actions dictionary: plistlib
+// writes each record once, and the file expands to some two million values. It loads whole, and
+// every set gets containers of its own, as the pane edits them one set at a time.
+TEST(plistlib_interop, we_load_plistlib_preferences_whose_sets_share_records) {
+    ASSERT_NO_FATAL_FAILURE(requirePython());
+    const DictRef records = makePreferences(50)->dictionary("settings");
+    const DictRef actions = records->dictionary("0000")->dictionary("actions");
+    std::vector<Dictionary::Entry> sets;
+    for (int i = 0; i < 10000; ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "%04d", i % 50);
+        const DictRef record = records->dictionary(key);
+        record->set("actions", actions);
+        std::snprintf(key, sizeof key, "%05d", i);
+        sets.emplace_back(key, record);
+    }
+    const Value prefs =
+        makeDictionary({{"settings", Dictionary::fromEntries(std::move(sets))}, {"version", 1}});
+    Exchange exchange({{"shared_records", prefs}});
+    const auto written = exchange.runPeer("write");
+    ASSERT_EQ(written.exitCode, 0) << written.out << written.err;
+    const std::string path = exchange.file(fileName(exchange.cases()[0], "plistlib", kBinary));
+    ASSERT_LT(readFileBytes(path)->size(), 200000u) << "plistlib wrote the records more than once";
+
+    const DictRef loaded = mutableDictionaryWithContentsOfFile(path);
+    ASSERT_TRUE(loaded) << "refused";
+    if (!(Value(loaded) == prefs)) ADD_FAILURE() << *firstDifference(Value(loaded), prefs);
+    const DictRef settings = loaded->dictionary("settings");
+    const DictRef first = settings->dictionary("00000"), again = settings->dictionary("00050"),
+                  other = settings->dictionary("00001");
+    ASSERT_TRUE(first && again && other);
+    EXPECT_NE(first, again);
+    first->dictionary("actions")->dictionary("05")->set("command", 99);
+    EXPECT_EQ(again->dictionary("actions")->dictionary("05")->integer("command"),
+              actions->dictionary("05")->integer("command"));
+    EXPECT_EQ(other->dictionary("actions")->dictionary("05")->integer("command"),
+              actions->dictionary("05")->integer("command"));
+}
+
 TEST(plistlib_interop, plistlib_reads_what_we_write) {
     ASSERT_NO_FATAL_FAILURE(requirePython());
     Exchange exchange;
@@ -129,7 +173,8 @@ void expectWeReadPlistutilConversions(const Exchange& exchange, const char* writ
         plistutilConvert(binary, exchange.file(c.name + ".b2b.bplist"), kBinary);
         expectReadsAs(exchange.file(c.name + ".b2b.bplist"), kBinary, c.value);
         if (c.xml && (c.plistlibXml || !fromPlistlib)) {
-            plistutilConvert(exchange.file(fileName(c, writer, kXml)), exchange.file(c.name + ".x2b.bplist"), kBinary);
+            plistutilConvert(exchange.file(fileName(c, writer, kXml)),
+                             exchange.file(c.name + ".x2b.bplist"), kBinary);
             expectReadsAs(exchange.file(c.name + ".x2b.bplist"), kBinary, c.value);
         }
         if (c.xml && c.libplistXml) {

@@ -7,7 +7,9 @@ usage: peer.py write DIR   writes DIR/NAME.plistlib.bplist, and NAME.plistlib.xm
                            each with the case's value and exits 1 listing every difference
 
 cases.json holds [{"name", "xml", "plistlib_xml", "value"}] with tagged values such as ["integer", "-5"],
-["dict", [[key, value], ...]]; numbers are text so that nothing rounds them on the way.
+["dict", [[key, value], ...]]; numbers are text so that nothing rounds them on the way. A
+container the value holds in several places is ["shared", n, tagged] the first time and
+["same", n] after.
 """
 
 import datetime
@@ -20,12 +22,20 @@ import sys
 REFERENCE_DATE = datetime.datetime(2001, 1, 1)
 
 
-def build(tagged):
+def build(tagged, shared=None):
+    """The value; ["shared", n, tagged] builds one container that every ["same", n] after it
+    refers to, so that plistlib's binary writer stores it once."""
+    shared = {} if shared is None else shared
     tag, *rest = tagged
+    if tag == "shared":
+        shared[rest[0]] = build(rest[1], shared)
+        return shared[rest[0]]
+    if tag == "same":
+        return shared[rest[0]]
     if tag == "dict":
-        return {key: build(value) for key, value in rest[0]}
+        return {key: build(value, shared) for key, value in rest[0]}
     if tag == "array":
-        return [build(item) for item in rest[0]]
+        return [build(item, shared) for item in rest[0]]
     if tag == "string":
         return rest[0]
     if tag == "integer":

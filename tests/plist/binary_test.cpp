@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "plist/property_list.h"
+#include "testing/run_process.h"
 #include "testing/temp_dir.h"
 
 namespace quillon {
@@ -18,13 +20,15 @@ namespace {
 // v as `width` big-endian bytes.
 std::string be(std::uint64_t v, unsigned width) {
     std::string s(width, '\0');
-    for (unsigned i = 0; i < width && i < 8; ++i) s[width - 1 - i] = static_cast<char>(v >> (8 * i));
+    for (unsigned i = 0; i < width && i < 8; ++i)
+        s[width - 1 - i] = static_cast<char>(v >> (8 * i));
     return s;
 }
 
 std::string bytes(std::initializer_list<int> list) {
     std::string s;
-    for (int b : list) s += static_cast<char>(b);
+    for (int b : list)
+        s += static_cast<char>(b);
     return s;
 }
 
@@ -40,7 +44,9 @@ std::string counted(int marker, std::uint64_t n) {
     return static_cast<char>(marker | 0x0F) + intObject(n, width);
 }
 
-std::string ascii(std::string_view s) { return counted(0x50, s.size()) + std::string(s); }
+std::string ascii(std::string_view s) {
+    return counted(0x50, s.size()) + std::string(s);
+}
 
 std::string realObject(double d) {
     std::uint64_t bits;
@@ -61,13 +67,15 @@ struct FileBuilder {
     }
     std::string refs(const std::vector<std::uint64_t>& r) const {
         std::string s;
-        for (std::uint64_t x : r) s += be(x, refSize);
+        for (std::uint64_t x : r)
+            s += be(x, refSize);
         return s;
     }
     std::string array(const std::vector<std::uint64_t>& r, int marker = 0xA0) const {
         return counted(marker, r.size()) + refs(r);
     }
-    std::string dict(const std::vector<std::uint64_t>& keys, const std::vector<std::uint64_t>& values) const {
+    std::string dict(const std::vector<std::uint64_t>& keys,
+                     const std::vector<std::uint64_t>& values) const {
         return counted(0xD0, keys.size()) + refs(keys) + refs(values);
     }
     std::string build() const {
@@ -78,7 +86,8 @@ struct FileBuilder {
             out += o;
         }
         const std::uint64_t table = out.size();
-        for (std::uint64_t off : offsets) out += be(off, offsetSize);
+        for (std::uint64_t off : offsets)
+            out += be(off, offsetSize);
         out += std::string(6, '\0');
         out += static_cast<char>(offsetSize);
         out += static_cast<char>(refSize);
@@ -115,7 +124,9 @@ Value roundTrip(const Value& v) {
     return parseBinaryPropertyList(*written);
 }
 
-Value parse(const std::string& s) { return parseBinaryPropertyList(s); }
+Value parse(const std::string& s) {
+    return parseBinaryPropertyList(s);
+}
 
 // Parsing must refuse quickly; a slow refusal means work out of proportion to the file.
 void expectRefusedQuickly(const std::string& file, const char* what) {
@@ -126,15 +137,44 @@ void expectRefusedQuickly(const std::string& file, const char* what) {
 
 TEST(binary_round_trip, keeps_every_leaf_exactly) {
     const std::vector<Value> leaves = {
-        true, false, 0, 1, 255, 256, 65535, 65536, std::int64_t{1} << 32, -1,
-        std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(),
-        std::numeric_limits<std::uint64_t>::max(), std::uint64_t{1} << 63,
-        0.0, -0.0, 1.5, -1e300, std::numeric_limits<double>::infinity(),
-        -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
-        std::numeric_limits<double>::denorm_min(), Date{0}, Date{-978307200.5}, Date{1e9},
-        "", "plain", std::string("nul\0inside", 10), "caf\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac",
-        "mouse \xf0\x9f\x96\xb1 and \xf0\x9f\x98\x80", std::string(20, 'x'),
-        Data{}, Data{0, 1, 0xFF}, Uid{0}, Uid{255}, Uid{256}, Uid{std::uint64_t{1} << 32},
+        true,
+        false,
+        0,
+        1,
+        255,
+        256,
+        65535,
+        65536,
+        std::int64_t{1} << 32,
+        -1,
+        std::numeric_limits<std::int64_t>::min(),
+        std::numeric_limits<std::int64_t>::max(),
+        std::numeric_limits<std::uint64_t>::max(),
+        std::uint64_t{1} << 63,
+        0.0,
+        -0.0,
+        1.5,
+        -1e300,
+        std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN(),
+        std::numeric_limits<double>::denorm_min(),
+        Date{0},
+        Date{-978307200.5},
+        Date{1e9},
+        "",
+        "plain",
+        std::string("nul\0inside", 10),
+        "caf\xc3\xa9",
+        "\xe6\x97\xa5\xe6\x9c\xac",
+        "mouse \xf0\x9f\x96\xb1 and \xf0\x9f\x98\x80",
+        std::string(20, 'x'),
+        Data{},
+        Data{0, 1, 0xFF},
+        Uid{0},
+        Uid{255},
+        Uid{256},
+        Uid{std::uint64_t{1} << 32},
         Uid{std::numeric_limits<std::uint64_t>::max()},
     };
     for (const Value& leaf : leaves) {
@@ -157,7 +197,8 @@ TEST(binary_round_trip, keeps_every_leaf_exactly) {
 
 TEST(binary_round_trip, keeps_large_data_and_containers) {
     Data big(1 << 20);
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<std::uint8_t>(i * 7);
     EXPECT_EQ(roundTrip(Value(big)), Value(big));
     EXPECT_EQ(roundTrip(Array::create()), Value(Array::create()));
     EXPECT_EQ(roundTrip(Dictionary::create()), Value(Dictionary::create()));
@@ -167,7 +208,8 @@ TEST(binary_round_trip, keeps_large_data_and_containers) {
         EXPECT_EQ(roundTrip(Array::create(items)), Value(Array::create(items))) << n;
         EXPECT_EQ(roundTrip(std::string(n, 'a')), Value(std::string(n, 'a'))) << n;
         std::string wide;
-        for (std::size_t i = 0; i < n; ++i) wide += "\xc3\xa9";
+        for (std::size_t i = 0; i < n; ++i)
+            wide += "\xc3\xa9";
         EXPECT_EQ(roundTrip(wide), Value(wide)) << n;
     }
 }
@@ -175,7 +217,8 @@ TEST(binary_round_trip, keeps_large_data_and_containers) {
 TEST(binary_round_trip, uses_wider_references_as_objects_grow) {
     const auto keyed = [](int n) {
         std::vector<Dictionary::Entry> entries;
-        for (int i = 0; i < n; ++i) entries.emplace_back("key" + std::to_string(i), i);
+        for (int i = 0; i < n; ++i)
+            entries.emplace_back("key" + std::to_string(i), i);
         return Value(Dictionary::fromEntries(std::move(entries)));
     };
     // 1 + 1000 keys + 1000 integers: two-byte references.
@@ -202,7 +245,8 @@ TEST(binary_round_trip, nests_up_to_the_depth_limit) {
         deepest = i % 2 ? Value(makeDictionary({{"k", deepest}})) : Value(makeArray({deepest}));
     EXPECT_TRUE(isPropertyList(deepest));
     EXPECT_EQ(roundTrip(deepest), deepest);
-    for (const Value& tooDeep : {Value(makeArray({deepest})), Value(makeDictionary({{"k", deepest}}))}) {
+    for (const Value& tooDeep :
+         {Value(makeArray({deepest})), Value(makeDictionary({{"k", deepest}}))}) {
         EXPECT_FALSE(isPropertyList(tooDeep));
         EXPECT_FALSE(writeBinaryPropertyList(tooDeep));
     }
@@ -263,8 +307,9 @@ TEST(binary_writer, emits_the_exact_layout) {
         f.add(realObject(1.0));
         f.add(bytes({0x09}));
         f.add(f.array({}));
-        const Value v = makeDictionary(
-            {{"b", makeArray({makeDictionary({{"x", "x"}}), "x", "x", 1, 1.0, true, Array::create()})}, {"a", "x"}});
+        const Value v = makeDictionary({{"b", makeArray({makeDictionary({{"x", "x"}}), "x", "x", 1,
+                                                         1.0, true, Array::create()})},
+                                        {"a", "x"}});
         EXPECT_EQ(writeBinaryPropertyList(v), f.build());
     }
 
@@ -283,24 +328,51 @@ TEST(binary_writer, emits_the_exact_layout) {
     {
         FileBuilder f;
         const std::vector<std::string> leaves = {
-            intObject(0, 1), intObject(255, 1), intObject(256, 2), intObject(65535, 2),
-            intObject(65536, 4), intObject(0xFFFFFFFF, 4), intObject(std::uint64_t{1} << 32, 8),
-            intObject(~std::uint64_t{0}, 8), intObject(std::uint64_t{1} << 63, 8),
+            intObject(0, 1),
+            intObject(255, 1),
+            intObject(256, 2),
+            intObject(65535, 2),
+            intObject(65536, 4),
+            intObject(0xFFFFFFFF, 4),
+            intObject(std::uint64_t{1} << 32, 8),
+            intObject(~std::uint64_t{0}, 8),
+            intObject(std::uint64_t{1} << 63, 8),
             "\x14" + be(0, 8) + be(~std::uint64_t{0}, 8),
-            bytes({0x80, 0xFF}), "\x81" + be(256, 2), "\x87" + be(std::uint64_t{1} << 32, 8),
-            "\x33" + realObject(-0.5).substr(1), realObject(-0.0),
-            bytes({0x62, 0x00, 'e', 0x00, 0xE9}), bytes({0x62, 0xD8, 0x3D, 0xDE, 0x00}),
-            ascii("fifteen chars!!"), bytes({0x43, 1, 2, 3}),
+            bytes({0x80, 0xFF}),
+            "\x81" + be(256, 2),
+            "\x87" + be(std::uint64_t{1} << 32, 8),
+            "\x33" + realObject(-0.5).substr(1),
+            realObject(-0.0),
+            bytes({0x62, 0x00, 'e', 0x00, 0xE9}),
+            bytes({0x62, 0xD8, 0x3D, 0xDE, 0x00}),
+            ascii("fifteen chars!!"),
+            bytes({0x43, 1, 2, 3}),
         };
         std::vector<std::uint64_t> refs;
         f.add("");
-        for (const std::string& leaf : leaves) refs.push_back(f.add(leaf));
+        for (const std::string& leaf : leaves)
+            refs.push_back(f.add(leaf));
         f.objects[0] = f.array(refs);
         const Value v = makeArray({
-            0, 255, 256, 65535, 65536, std::int64_t{0xFFFFFFFF}, std::int64_t{1} << 32, -1,
-            std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::uint64_t>::max(),
-            Uid{255}, Uid{256}, Uid{std::uint64_t{1} << 32}, Date{-0.5}, -0.0,
-            "e\xc3\xa9", "\xf0\x9f\x98\x80", "fifteen chars!!", Data{1, 2, 3},
+            0,
+            255,
+            256,
+            65535,
+            65536,
+            std::int64_t{0xFFFFFFFF},
+            std::int64_t{1} << 32,
+            -1,
+            std::numeric_limits<std::int64_t>::min(),
+            std::numeric_limits<std::uint64_t>::max(),
+            Uid{255},
+            Uid{256},
+            Uid{std::uint64_t{1} << 32},
+            Date{-0.5},
+            -0.0,
+            "e\xc3\xa9",
+            "\xf0\x9f\x98\x80",
+            "fifteen chars!!",
+            Data{1, 2, 3},
         });
         EXPECT_EQ(writeBinaryPropertyList(v), f.build());
     }
@@ -309,7 +381,8 @@ TEST(binary_writer, emits_the_exact_layout) {
 TEST(binary_writer, picks_reference_and_offset_widths_from_the_object_count_and_size) {
     const auto distinct = [](int n) {
         std::vector<Value> items;
-        for (int i = 0; i < n; ++i) items.emplace_back(i);
+        for (int i = 0; i < n; ++i)
+            items.emplace_back(i);
         return Value(Array::create(std::move(items)));
     };
     // 256 objects are numbered 0 to 255: one byte each.
@@ -329,14 +402,16 @@ TEST(binary_reader, reads_what_only_other_writers_produce) {
     FileBuilder f;
     f.add("");
     const std::uint64_t gone = f.add(ascii("gone")), kept = f.add(ascii("kept"));
-    const std::uint64_t uint32 = f.add(intObject(0xFFFFFFFF, 4)), uint16 = f.add(intObject(0xFFFF, 2));
+    const std::uint64_t uint32 = f.add(intObject(0xFFFFFFFF, 4)),
+                        uint16 = f.add(intObject(0xFFFF, 2));
     const std::uint64_t null = f.add(bytes({0x00}));
     const std::vector<std::uint64_t> refs = {
-        f.add(bytes({0x22, 0x3F, 0xC0, 0x00, 0x00})),                              // 4-byte real
-        f.add("\x14" + be(0, 8) + be(~std::uint64_t{0}, 8)),                       // 16-byte unsigned
+        f.add(bytes({0x22, 0x3F, 0xC0, 0x00, 0x00})),         // 4-byte real
+        f.add("\x14" + be(0, 8) + be(~std::uint64_t{0}, 8)),  // 16-byte unsigned
         f.add("\x14" + be(~std::uint64_t{0}, 8) + be(std::uint64_t{1} << 63, 8)),  // INT64_MIN
         f.add("\x14" + be(0, 8) + be(5, 8)),
-        uint32, uint16,
+        uint32,
+        uint16,
         f.add(f.array({uint32, uint16}, 0xC0)),  // a set
         null,                                    // left out
         f.add(bytes({0x80, 0x05})),
@@ -344,15 +419,25 @@ TEST(binary_reader, reads_what_only_other_writers_produce) {
         f.add("\x82" + be(0x010203, 3)),
         f.add(f.dict({gone, kept}, {null, uint32})),  // the null value's key is left out
         f.add(bytes({0x6F, 0x10, 0x02, 0xD8, 0x3D, 0xDE, 0x00})),  // long-count UTF-16
-        f.add(bytes({0x5F, 0x13}) + be(3, 8) + "abc"),               // 8-byte count
+        f.add(bytes({0x5F, 0x13}) + be(3, 8) + "abc"),             // 8-byte count
         f.add("\x33" + realObject(945999555.0).substr(1)),
     };
     f.objects[0] = f.array(refs);
     const Value expected = makeArray({
-        1.5, std::numeric_limits<std::uint64_t>::max(), std::numeric_limits<std::int64_t>::min(), 5,
-        std::int64_t{0xFFFFFFFF}, 0xFFFF, makeArray({std::int64_t{0xFFFFFFFF}, 0xFFFF}), Uid{5},
-        Uid{std::uint64_t{1} << 40}, Uid{0x010203}, makeDictionary({{"kept", std::int64_t{0xFFFFFFFF}}}),
-        "\xf0\x9f\x98\x80", "abc", Date{945999555.0},
+        1.5,
+        std::numeric_limits<std::uint64_t>::max(),
+        std::numeric_limits<std::int64_t>::min(),
+        5,
+        std::int64_t{0xFFFFFFFF},
+        0xFFFF,
+        makeArray({std::int64_t{0xFFFFFFFF}, 0xFFFF}),
+        Uid{5},
+        Uid{std::uint64_t{1} << 40},
+        Uid{0x010203},
+        makeDictionary({{"kept", std::int64_t{0xFFFFFFFF}}}),
+        "\xf0\x9f\x98\x80",
+        "abc",
+        Date{945999555.0},
     });
     EXPECT_EQ(parse(f.build()), expected);
     // A null root reads as absent.
@@ -373,7 +458,8 @@ TEST(binary_reader, reads_every_reference_and_offset_width) {
             f.add(intObject(7, 1));
             f.add(f.array({3, 1, 5}));
             f.add(bytes({0x09}));
-            EXPECT_EQ(parse(f.build()), Value(makeDictionary({{"k", 7}, {"list", makeArray({7, "k", true})}})))
+            EXPECT_EQ(parse(f.build()),
+                      Value(makeDictionary({{"k", 7}, {"list", makeArray({7, "k", true})}})))
                 << refSize << " " << offsetSize;
         }
     }
@@ -387,14 +473,16 @@ TEST(binary_reader, reads_every_reference_and_offset_width) {
 
 // A small valid file to vary one field at a time: {"a": [1, "xyz"], "b": true}.
 std::string baseFile() {
-    const auto file = writeBinaryPropertyList(makeDictionary({{"a", makeArray({1, "xyz"})}, {"b", true}}));
+    const auto file =
+        writeBinaryPropertyList(makeDictionary({{"a", makeArray({1, "xyz"})}, {"b", true}}));
     return file ? *file : std::string();
 }
 
 TEST(binary_reader, refuses_truncated_files) {
     const std::string file = baseFile();
     ASSERT_TRUE(parse(file).isPresent());
-    for (std::size_t n = 0; n < file.size(); ++n) EXPECT_TRUE(parse(file.substr(0, n)).isAbsent()) << n;
+    for (std::size_t n = 0; n < file.size(); ++n)
+        EXPECT_TRUE(parse(file.substr(0, n)).isAbsent()) << n;
     EXPECT_TRUE(parse(patched(file, 0, "bplist01")).isAbsent());
     EXPECT_TRUE(parse(patched(file, 0, "xplist00")).isAbsent());
 }
@@ -405,13 +493,23 @@ TEST(binary_reader, refuses_trailer_fields_out_of_range) {
     const std::uint64_t table = trailerField(file, kTableField);
     const std::uint64_t maxU64 = ~std::uint64_t{0};
     const std::vector<std::pair<std::size_t, std::uint64_t>> cases = {
-        {kOffsetSizeField, 0}, {kOffsetSizeField, 9}, {kOffsetSizeField, 255},
-        {kRefSizeField, 0}, {kRefSizeField, 9},
-        {kNumObjectsField, 0}, {kNumObjectsField, numObjects + 1}, {kNumObjectsField, maxU64},
+        {kOffsetSizeField, 0},
+        {kOffsetSizeField, 9},
+        {kOffsetSizeField, 255},
+        {kRefSizeField, 0},
+        {kRefSizeField, 9},
+        {kNumObjectsField, 0},
+        {kNumObjectsField, numObjects + 1},
+        {kNumObjectsField, maxU64},
         {kNumObjectsField, std::uint64_t{1} << 63},
-        {kTopField, numObjects}, {kTopField, maxU64},
-        {kTableField, 0}, {kTableField, 8}, {kTableField, file.size() - 32 + 1},
-        {kTableField, file.size()}, {kTableField, maxU64}, {kTableField, maxU64 - 2},
+        {kTopField, numObjects},
+        {kTopField, maxU64},
+        {kTableField, 0},
+        {kTableField, 8},
+        {kTableField, file.size() - 32 + 1},
+        {kTableField, file.size()},
+        {kTableField, maxU64},
+        {kTableField, maxU64 - 2},
     };
     for (const auto& [field, v] : cases)
         EXPECT_TRUE(parse(withTrailerField(file, field, v)).isAbsent()) << field << " " << v;
@@ -431,7 +529,8 @@ TEST(binary_reader, refuses_offsets_and_references_out_of_range) {
     for (std::uint64_t object = 0; object < numObjects; ++object) {
         for (std::uint64_t bad : {std::uint64_t{0}, std::uint64_t{7}, table, table + numObjects - 1,
                                   file.size() - 32, file.size() - 1, std::uint64_t{255}}) {
-            EXPECT_TRUE(parse(patched(file, table + object, be(bad, 1))).isAbsent()) << object << " " << bad;
+            EXPECT_TRUE(parse(patched(file, table + object, be(bad, 1))).isAbsent())
+                << object << " " << bad;
         }
     }
     // A reference to an object that does not exist, in an array and as a dictionary key.
@@ -488,20 +587,20 @@ TEST(binary_reader, refuses_counts_beyond_the_file) {
     const std::vector<std::string> objects = {
         bytes({0xAF, 0x13}) + be(~std::uint64_t{0}, 8),  // array of 2^64-1
         bytes({0xAF, 0x13}) + be(std::uint64_t{1} << 63, 8),
-        bytes({0xAE, 0x00, 0x00}),                        // 14 references, 2 present
-        bytes({0xDF, 0x10, 0x20}),                        // dictionary of 32
-        bytes({0x4F, 0x11, 0x01, 0x00}),                  // 256 bytes of data
-        bytes({0x5A, 'a', 'b', 'c'}),                     // 10 characters, 3 present
+        bytes({0xAE, 0x00, 0x00}),                            // 14 references, 2 present
+        bytes({0xDF, 0x10, 0x20}),                            // dictionary of 32
+        bytes({0x4F, 0x11, 0x01, 0x00}),                      // 256 bytes of data
+        bytes({0x5A, 'a', 'b', 'c'}),                         // 10 characters, 3 present
         bytes({0x6F, 0x13}) + be(std::uint64_t{1} << 63, 8),  // 2^64 bytes of UTF-16
         bytes({0x6F, 0x13}) + be(std::uint64_t{1} << 62, 8),
-        bytes({0x62, 0x00, 'a', 0x00}),                   // half a unit short
-        bytes({0xAF, 0x14}) + be(0, 16),                  // count as a 16-byte integer
-        bytes({0xAF, 0x23}) + realObject(1).substr(1),    // count as a real
-        bytes({0xAF}),                                    // count missing
-        bytes({0x13, 0x00, 0x00}),                        // integer cut short
-        bytes({0x23, 0x00}),                              // real cut short
-        bytes({0x33, 0x00}),                              // date cut short
-        bytes({0x87, 0x00}),                              // UID cut short
+        bytes({0x62, 0x00, 'a', 0x00}),                 // half a unit short
+        bytes({0xAF, 0x14}) + be(0, 16),                // count as a 16-byte integer
+        bytes({0xAF, 0x23}) + realObject(1).substr(1),  // count as a real
+        bytes({0xAF}),                                  // count missing
+        bytes({0x13, 0x00, 0x00}),                      // integer cut short
+        bytes({0x23, 0x00}),                            // real cut short
+        bytes({0x33, 0x00}),                            // date cut short
+        bytes({0x87, 0x00}),                            // UID cut short
     };
     for (const std::string& object : objects) {
         FileBuilder f;
@@ -512,15 +611,15 @@ TEST(binary_reader, refuses_counts_beyond_the_file) {
 
 TEST(binary_reader, refuses_invalid_leaves) {
     const std::vector<std::string> objects = {
-        bytes({0x61, 0xD8, 0x00}),                  // lone high surrogate
-        bytes({0x61, 0xDC, 0x00}),                  // lone low surrogate
-        bytes({0x62, 0xD8, 0x3D, 0x00, 'A'}),       // high surrogate before a letter
-        bytes({0x62, 0xDE, 0x00, 0xD8, 0x3D}),      // pair in the wrong order
-        bytes({0x52, 'a', 0x80}),                   // ASCII string with a high byte
-        "\x14" + be(1, 8) + be(0, 8),               // 16-byte integer beyond 64 bits
+        bytes({0x61, 0xD8, 0x00}),                     // lone high surrogate
+        bytes({0x61, 0xDC, 0x00}),                     // lone low surrogate
+        bytes({0x62, 0xD8, 0x3D, 0x00, 'A'}),          // high surrogate before a letter
+        bytes({0x62, 0xDE, 0x00, 0xD8, 0x3D}),         // pair in the wrong order
+        bytes({0x52, 'a', 0x80}),                      // ASCII string with a high byte
+        "\x14" + be(1, 8) + be(0, 8),                  // 16-byte integer beyond 64 bits
         "\x14" + be(~std::uint64_t{0}, 8) + be(1, 8),  // negative beyond 64 bits
-        "\x88" + be(1, 1) + be(0, 8),               // 9-byte UID beyond 64 bits
-        bytes({0x0F}),                              // fill
+        "\x88" + be(1, 1) + be(0, 8),                  // 9-byte UID beyond 64 bits
+        bytes({0x0F}),                                 // fill
     };
     for (const std::string& object : objects) {
         FileBuilder f;
@@ -529,8 +628,8 @@ TEST(binary_reader, refuses_invalid_leaves) {
         EXPECT_TRUE(parse(f.build()).isAbsent()) << ::testing::PrintToString(object);
     }
     // Every marker this version does not define, with enough bytes after it for any length.
-    for (int marker : {0x01, 0x02, 0x07, 0x0A, 0x0C, 0x0E, 0x15, 0x1F, 0x20, 0x21, 0x24, 0x2F, 0x30,
-                       0x32, 0x34, 0x70, 0x75, 0x90, 0xB0, 0xB1, 0xE0, 0xE1, 0xF0, 0xFF}) {
+    for (int marker : {0x01, 0x02, 0x07, 0x0A, 0x0C, 0x0E, 0x15, 0x1F, 0x20, 0x21, 0x24, 0x2F,
+                       0x30, 0x32, 0x34, 0x70, 0x75, 0x90, 0xB0, 0xB1, 0xE0, 0xE1, 0xF0, 0xFF}) {
         FileBuilder f;
         f.add(f.array({1}));
         f.add(std::string(1, static_cast<char>(marker)) + std::string(16, '\0'));
@@ -539,8 +638,8 @@ TEST(binary_reader, refuses_invalid_leaves) {
 }
 
 TEST(binary_reader, refuses_keys_that_are_not_strings) {
-    for (const std::string& key : {intObject(1, 1), bytes({0x09}), bytes({0x00}), bytes({0x41, 'k'}),
-                                   bytes({0xA0})}) {
+    for (const std::string& key :
+         {intObject(1, 1), bytes({0x09}), bytes({0x00}), bytes({0x41, 'k'}), bytes({0xA0})}) {
         FileBuilder f;
         f.add(f.dict({1}, {2}));
         f.add(key);
@@ -560,7 +659,8 @@ TEST(binary_reader, refuses_nesting_beyond_the_limit) {
         FileBuilder f;
         f.refSize = 2;
         f.offsetSize = 2;
-        for (int i = 0; i + 1 < arrays; ++i) f.add(f.array({static_cast<std::uint64_t>(i + 1)}));
+        for (int i = 0; i + 1 < arrays; ++i)
+            f.add(f.array({static_cast<std::uint64_t>(i + 1)}));
         f.add(f.array({}));
         return f.build();
     };
@@ -571,7 +671,8 @@ TEST(binary_reader, refuses_nesting_beyond_the_limit) {
 TEST(binary_reader, refuses_exponential_expansion) {
     // Each level references the next one twice: 2^60 leaves from a few hundred bytes.
     FileBuilder arrays;
-    for (std::uint64_t i = 0; i < 60; ++i) arrays.add(arrays.array({i + 1, i + 1}));
+    for (std::uint64_t i = 0; i < 60; ++i)
+        arrays.add(arrays.array({i + 1, i + 1}));
     arrays.add(intObject(1, 1));
     expectRefusedQuickly(arrays.build(), "arrays");
 
@@ -580,7 +681,8 @@ TEST(binary_reader, refuses_exponential_expansion) {
     const std::uint64_t a = dicts.add(""), b = dicts.add("");
     dicts.objects[a] = ascii("a");
     dicts.objects[b] = ascii("b");
-    for (std::uint64_t i = 0; i < 60; ++i) dicts.add(dicts.dict({a, b}, {i + 3, i + 3}));
+    for (std::uint64_t i = 0; i < 60; ++i)
+        dicts.add(dicts.dict({a, b}, {i + 3, i + 3}));
     dicts.add(intObject(1, 1));
     dicts.top = 2;
     expectRefusedQuickly(dicts.build(), "dictionaries");
@@ -602,8 +704,70 @@ TEST(binary_reader, refuses_exponential_expansion) {
     EXPECT_EQ(v.arrayPtr()->size(), 1000u);
 }
 
+// An array of `count` references to one dictionary of `entries` entries.
+std::string sharedDictionaries(std::uint64_t count, std::uint64_t entries) {
+    FileBuilder f;
+    f.refSize = 2;
+    f.offsetSize = 4;
+    f.add(f.array(std::vector<std::uint64_t>(count, 1)));
+    std::vector<std::uint64_t> keys, values;
+    for (std::uint64_t i = 0; i < entries; ++i) {
+        keys.push_back(2 + i);
+        values.push_back(2 + entries);
+    }
+    f.add(f.dict(keys, values));
+    for (std::uint64_t i = 0; i < entries; ++i)
+        f.add(ascii("key" + std::to_string(i)));
+    f.add(intObject(7, 1));
+    return f.build();
+}
+
+// The peak memory in MiB of a process of its own that parses file; fails unless it refuses it.
+long peakMemoryOfRefusal(const std::string& file) {
+    const testing::TempDir dir;
+    dir.write("file.bplist", file);
+    const auto result = testing::runProcess({QUILLON_PARSE_PROBE, dir.file("file.bplist")});
+    char verdict[16] = {};
+    long kib = -1;
+    if (std::sscanf(result.out.c_str(), "%15s %ld", verdict, &kib) != 2) return -1;
+    EXPECT_STREQ(verdict, "refused");
+    return kib / 1024;
+}
+
+TEST(binary_reader, reads_shared_containers_each_into_its_own) {
+    // 2,000 references to one dictionary of 100 entries: 200,000 values from 2.4 kB.
+    const Value v = parse(sharedDictionaries(2000, 100));
+    ASSERT_TRUE(v.arrayPtr());
+    ASSERT_EQ(v.arrayPtr()->size(), 2000u);
+    const DictRef first = v.arrayPtr()->at(0).dictionary(),
+                  last = v.arrayPtr()->at(1999).dictionary();
+    ASSERT_TRUE(first && last);
+    EXPECT_EQ(last->size(), 100u);
+    EXPECT_EQ(last->get("key99"), Value(7));
+    first->set("key99", 8);
+    EXPECT_EQ(last->get("key99"), Value(7));
+}
+
+TEST(binary_reader, refuses_reference_bombs_having_built_little) {
+    // The whole expansion is measured before it is built: each is refused in a few MiB, not
+    // the hundreds that building up to the budget would take.
+    const auto fixtures = testing::sourceDir() / "tests/plist/fixtures/binary";
+    for (const char* name :
+         {"malformed-shared-dictionaries.bplist", "malformed-exponential-arrays.bplist"}) {
+        const std::string file = testing::readAll(fixtures / name);
+        const long peak = peakMemoryOfRefusal(file);
+        EXPECT_GE(peak, 0) << name;
+        EXPECT_LT(peak, 128) << name;
+    }
+    // Just beyond the budget: 60,000 references to a dictionary of 100 entries.
+    const long peak = peakMemoryOfRefusal(sharedDictionaries(60000, 100));
+    EXPECT_GE(peak, 0);
+    EXPECT_LT(peak, 128);
+}
+
 TEST(binary_reader, reads_files_of_another_writer) {
-    const auto file = testing::readAll(testing::sourceDir() / "tests/plist/fixtures/binary/valid-plistlib-preferences.bplist");
+    const auto file = testing::readAll(
+        testing::sourceDir() / "tests/plist/fixtures/binary/valid-plistlib-preferences.bplist");
     const DictRef prefs = parse(file).dictionary();
     ASSERT_TRUE(prefs);
     EXPECT_EQ(prefs->string("Name"), "Pointer speed");
@@ -612,7 +776,8 @@ TEST(binary_reader, reads_files_of_another_writer) {
     EXPECT_EQ(prefs->get("Negative"), Value(-123456789));
     EXPECT_EQ(prefs->get("Big"), Value(std::numeric_limits<std::uint64_t>::max()));
     EXPECT_EQ(prefs->get("Small"), Value(255));
-    EXPECT_EQ(prefs->get("Unicode"), Value("M\xc3\xa4use \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x96\xb1"));
+    EXPECT_EQ(prefs->get("Unicode"),
+              Value("M\xc3\xa4use \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x96\xb1"));
     EXPECT_EQ(prefs->get("Archive"), Value(Uid{42}));
     // 2020-05-17 08:30:15 UTC.
     EXPECT_EQ(prefs->get("Modified"), Value(Date{611397015}));
@@ -620,7 +785,8 @@ TEST(binary_reader, reads_files_of_another_writer) {
     EXPECT_EQ(prefs->get("Blob").ifData()->size(), 40u);
     ASSERT_TRUE(prefs->array("Buttons"));
     ASSERT_EQ(prefs->array("Buttons")->size(), 20u);
-    EXPECT_EQ(prefs->array("Buttons")->at(3), Value(makeDictionary({{"Index", 3}, {"Action", "click"}})));
+    EXPECT_EQ(prefs->array("Buttons")->at(3),
+              Value(makeDictionary({{"Index", 3}, {"Action", "click"}})));
 }
 
 TEST(binary_reader, checked_in_fixtures) {

@@ -136,5 +136,142 @@ TEST(quillon_prefs, refuses_unreadable_files_and_wrong_command_lines) {
     EXPECT_EQ(run({"match", "-o", "x"}).exitCode, 2);
 }
 
+// The preferences of a file as quillon-prefs saved them, read back.
+DictRef settingsOf(const std::string& path) {
+    DictRef prefs = mutableDictionaryWithContentsOfFile(path);
+    return prefs ? prefs->dictionary("settings") : nullptr;
+}
+
+TEST(quillon_prefs, export_from_one_home_imports_into_another_and_a_clash_changes_nothing) {
+    UserFile from;
+    const std::string exported = from.dir.file("all.quillonMouseSettings");
+    auto r = run({"export", "--file", from.path, "--defaults", defaultsPath(), "-o", exported});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(testing::readAll(from.path), from.bytes);  // export saves nothing
+
+    // Another home whose 1000 is a set of its own.
+    TempDir other;
+    DictRef own = makeDictionary(
+        {{"settings", makeDictionary({{"1000", makeDictionary({
+                                                   {"app", makeDictionary({{"execName", "notes"}})},
+                                                   {"device", makeDictionary({{"type", "vantor"}})},
+                                                   {"displayName", "Notes"},
+                                               })}})},
+         {"version", 1}});
+    const std::string path =
+        other.write("prefs.plist", writeBinaryPropertyList(Value(own)).value());
+    const std::string untouched = testing::readAll(path);
+    r = run({"import", exported, "--file", path, "--defaults", defaultsPath()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("0002 clashes with 0002 (All Applications, tamber)"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(testing::readAll(path), untouched);
+
+    r = run({"import", exported, "--skip", "--file", path, "--defaults", defaultsPath()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("added    1001 (Mail, tamber)"), std::string::npos) << r.out;
+    const DictRef imported = settingsOf(path);
+    ASSERT_TRUE(imported);
+    const DictRef mail = imported->dictionary("1001");
+    ASSERT_TRUE(mail);
+    const DictRef original = from.loaded()->dictionary("settings")->dictionary("1000");
+    EXPECT_EQ(Value(mail->dictionary("app")), Value(original->dictionary("app")));
+    EXPECT_EQ(Value(mail->dictionary("options")), Value(original->dictionary("options")));
+    // Mail's only action is a keystroke: saved as the pane saves, it gets back its main click.
+    EXPECT_NE(r.err.find("main button of set 1001 reassigned to Mouse Click"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(mail->dictionary("actions")->dictionary("00")->integer("command"), 6);
+    EXPECT_EQ(imported->dictionary("1000")->string("displayName"), "Notes");
+
+    // The same file again: the Mail set now clashes with itself and is replaced in place.
+    r = run({"import", exported, "--replace", "--file", path, "--defaults", defaultsPath()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("replaced 1001 (Mail, tamber)"), std::string::npos) << r.out;
+    EXPECT_EQ(settingsOf(path)->keys(), imported->keys());
+
+    // Into a home without preferences: the file is made, readable by its owner only.
+    const std::string fresh = other.file("Library/Preferences/fresh.plist");
+    r = run({"import", exported, "--skip", "--file", fresh, "--defaults", defaultsPath()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::filesystem::status(fresh).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(settingsOf(fresh)->dictionary("1000")->string("displayName"), "Mail");
+}
+
+TEST(quillon_prefs, import_refuses_hostile_files_without_touching_the_preferences) {
+    UserFile user;
+    const auto refused = [&](const std::string& name, const std::string& bytes,
+                             const std::string& why) {
+        const std::string file = user.dir.write(name, bytes);
+        const auto r =
+            run({"import", file, "--replace", "--file", user.path, "--defaults", defaultsPath()});
+        EXPECT_EQ(r.exitCode, 1) << name;
+        EXPECT_NE(r.err.find(why), std::string::npos) << name << ": " << r.err;
+        EXPECT_EQ(testing::readAll(user.path), user.bytes) << name;
+    };
+    refused("text", "<?xml version=\"1.0\"?><plist><dict><key>a</key>", "not a property list");
+    refused("array", writeBinaryPropertyList(Value(makeArray({Value(1)}))).value(),
+            "not a dictionary");
+    refused("version",
+            writeBinaryPropertyList(Value(makeDictionary({{"settings", Dictionary::create()}})))
+                .value(),
+            "file version mismatch");
+    // Only malformed entries: nothing to import, nothing saved.
+    const std::string junk =
+        writeBinaryPropertyList(
+            Value(makeDictionary(
+                {{"settings", makeDictionary({{"x1", 1}, {"1200", "s"}})}, {"version", 1}})))
+            .value();
+    const auto r = run({"import", user.dir.write("junk", junk), "--file", user.path, "--defaults",
+                        defaultsPath()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("nothing imported"), std::string::npos);
+    EXPECT_EQ(testing::readAll(user.path), user.bytes);
+}
+
+TEST(quillon_prefs, new_rename_and_delete_act_on_application_sets) {
+    UserFile user;
+    const std::string entry = user.dir.write(
+        "org.example.Notes.desktop",
+        "[Desktop Entry]\nType=Application\nName=Notes\nExec=/usr/bin/notes-bin %U\n");
+    const auto prefsRun = [&](std::vector<std::string> args) {
+        for (const char* option : {"--file", user.path.c_str(), "--defaults"})
+            args.emplace_back(option);
+        args.push_back(defaultsPath());
+        return run(args);
+    };
+    auto r = prefsRun({"new", "--app", entry, "--type", "pell", "--from", "1000"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "added    1001 (Notes, pell)\n");
+    DictRef notes = settingsOf(user.path)->dictionary("1001");
+    ASSERT_TRUE(notes);
+    EXPECT_EQ(notes->dictionary("app")->string("bundleID"), "org.example.Notes");
+    EXPECT_EQ(notes->dictionary("app")->string("execName"), "notes-bin");
+    EXPECT_EQ(notes->dictionary("device")->string("type"), "pell");
+    // A copy of Mail, whose only action the save gave back its main click.
+    EXPECT_EQ(notes->dictionary("actions")->dictionary("00")->integer("command"), 6);
+
+    r = prefsRun({"new", "--app", entry, "--type", "pell"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "exists   1001 (Notes, pell)\n");
+    EXPECT_EQ(prefsRun({"new", "--app", entry, "--type", "mouse"}).exitCode, 1);
+    EXPECT_EQ(prefsRun({"new", "--app", "no.such.App", "--type", "pell"}).exitCode, 1);
+
+    const std::string before = testing::readAll(user.path);
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"rename", "1001", ""}, {"rename", "0002", "Mine"}, {"delete", "1x"}}) {
+        r = prefsRun(args);
+        EXPECT_EQ(r.exitCode, 1) << args[0] << " " << args[1];
+        EXPECT_EQ(testing::readAll(user.path), before);
+    }
+    EXPECT_NE(r.err.find("a settings UID is a number"), std::string::npos);
+
+    ASSERT_EQ(prefsRun({"rename", "1001", "Jottings"}).exitCode, 0);
+    EXPECT_EQ(settingsOf(user.path)->dictionary("1001")->string("displayName"), "Jottings");
+    ASSERT_EQ(prefsRun({"delete", "1001"}).exitCode, 0);
+    EXPECT_FALSE(settingsOf(user.path)->contains("1001"));
+    EXPECT_TRUE(settingsOf(user.path)->contains("1000"));
+}
+
 }  // namespace
 }  // namespace quillon

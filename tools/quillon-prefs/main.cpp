@@ -1,4 +1,7 @@
-// quillon-prefs: load the preferences as the settings pane does and show sets, matches and blocks.
+// quillon-prefs: load the preferences as the settings pane does; show sets, matches and blocks;
+// export, import, add, rename and delete settings sets.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -6,15 +9,18 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
+#include "adapters/xdg/xdg_workspace.h"
+#include "helper_notice.h"
 #include "plist/bundle.h"
 #include "plist/file_utils.h"
 #include "plist/property_list.h"
-#include "prefs/prefs_cleanup.h"
 #include "prefs/preferences_file.h"
+#include "prefs/prefs_cleanup.h"
 #include "prefs/settings_matching.h"
+#include "prefs/settings_sets.h"
+#include "set_commands.h"
 
 namespace quillon {
 namespace {
@@ -23,8 +29,28 @@ constexpr const char* kUsage =
     "usage: quillon-prefs check [LOAD OPTIONS]\n"
     "       quillon-prefs match [LOAD OPTIONS] [SELECTION]\n"
     "       quillon-prefs block [LOAD OPTIONS] [SELECTION] [-o OUT]\n"
-    "Loads the preferences as the settings pane does, in memory only; nothing is written\n"
-    "(except OUT).\n"
+    "       quillon-prefs export [LOAD OPTIONS] [--set UID] -o FILE\n"
+    "       quillon-prefs import [LOAD OPTIONS] FILE [--replace | --skip]\n"
+    "       quillon-prefs new [LOAD OPTIONS] --app DESKTOP-ENTRY --type FAMILY\n"
+    "                         [--from global|empty|UID]\n"
+    "       quillon-prefs rename [LOAD OPTIONS] UID NAME\n"
+    "       quillon-prefs delete [LOAD OPTIONS] UID\n"
+    "Loads the preferences as the settings pane does: merged with the shipped defaults and\n"
+    "cleaned. check, match and block only read them (block writes OUT); export writes a settings\n"
+    "file (all sets, or the set UID). import, new, rename and delete save the preferences as\n"
+    "the pane does (atomically, a new file with mode 0600, every set keeping a main click) when\n"
+    "they change something, and then tell the helper to reload them if it is on the session bus.\n"
+    "  import    merges the sets of a settings file; a set for a family and application that\n"
+    "            has one already clashes: --replace puts the file's in its place, --skip keeps\n"
+    "            the one there; without either a clash is an error and nothing is imported.\n"
+    "            Sets of the \"generic\" family are never imported.\n"
+    "  new       adds a set for an application (a desktop-file id such as org.example.Mail, or\n"
+    "            the path of a .desktop file or X.app folder) and a family (tamber, pell, vantor,\n"
+    "            sorrel, sorrel3, kbd), started from the family's global set (default), an\n"
+    "            empty set or a copy of the set UID; an existing set for both is kept.\n"
+    "  rename, delete   act on application sets only, never on a family's global set.\n"
+    "Exit status: 0 on success, 1 when the command fails (with a message), 2 for a wrong\n"
+    "command line.\n"
     "LOAD OPTIONS:\n"
     "  --file F        the preferences file (default: the user's, under $HOME)\n"
     "  --defaults D    the shipped defaults (default QuillonMouseDefaults.plist of the bundle)\n"
@@ -37,8 +63,9 @@ constexpr const char* kUsage =
 
 struct Options {
     std::string command;
-    std::optional<std::string> file, defaults, bundle, out;
-    bool noDefaults = false;
+    std::optional<std::string> file, defaults, bundle, out, set, appEntry, from;
+    std::vector<std::string> arguments;  // after the command
+    bool noDefaults = false, replace = false, skip = false;
     std::map<std::string, std::string> app;     // description key -> value
     std::map<std::string, std::string> device;  // "type", "address"
 };
@@ -66,13 +93,17 @@ std::optional<std::string> parse(int argc, char** argv, Options& o) {
             return std::string(argv[++i]);
         };
         std::optional<std::string> v;
-        if (arg == "--no-defaults") {
-            o.noDefaults = true;
+        if (arg == "--no-defaults" || arg == "--replace" || arg == "--skip") {
+            (arg == "--no-defaults" ? o.noDefaults
+             : arg == "--replace"   ? o.replace
+                                    : o.skip) = true;
             continue;
         }
-        if (arg.rfind("-", 0) != 0) {
-            if (!o.command.empty()) return "unexpected argument " + arg;
-            o.command = arg;
+        if (arg.rfind("-", 0) != 0 || arg == "-") {
+            if (o.command.empty())
+                o.command = arg;
+            else
+                o.arguments.push_back(arg);
             continue;
         }
         if (!(v = value())) return arg + " needs a value";
@@ -84,6 +115,12 @@ std::optional<std::string> parse(int argc, char** argv, Options& o) {
             o.bundle = v;
         else if (arg == "-o")
             o.out = v;
+        else if (arg == "--set")
+            o.set = v;
+        else if (arg == "--app")
+            o.appEntry = v;
+        else if (arg == "--from")
+            o.from = v;
         else if (arg == "--type")
             o.device["type"] = *v;
         else if (arg == "--address")
@@ -93,10 +130,25 @@ std::optional<std::string> parse(int argc, char** argv, Options& o) {
         else
             return "unknown option " + arg;
     }
-    if (o.command != "check" && o.command != "match" && o.command != "block")
+    static const std::map<std::string, std::size_t> kArgumentCounts = {
+        {"check", 0},  {"match", 0}, {"block", 0},  {"export", 0},
+        {"import", 1}, {"new", 0},   {"rename", 2}, {"delete", 1}};
+    const auto expected = kArgumentCounts.find(o.command);
+    if (expected == kArgumentCounts.end())
         return o.command.empty() ? "no command" : "unknown command " + o.command;
+    if (o.arguments.size() > expected->second) return "unexpected argument " + o.arguments.back();
+    if (o.arguments.size() < expected->second) return o.command + " needs more arguments";
     if (o.noDefaults && o.defaults) return "--defaults and --no-defaults exclude each other";
-    if (o.out && o.command != "block") return "-o is for block only";
+    if (o.out && o.command != "block" && o.command != "export")
+        return "-o is for block and export only";
+    if (o.command == "export" && !o.out) return "export needs -o FILE";
+    if (o.set && o.command != "export") return "--set is for export only";
+    if ((o.replace || o.skip) && o.command != "import")
+        return "--replace and --skip are for import";
+    if (o.replace && o.skip) return "--replace and --skip exclude each other";
+    if ((o.appEntry || o.from) && o.command != "new") return "--app and --from are for new only";
+    if (o.command == "new" && (!o.appEntry || !o.device.count("type")))
+        return "new needs --app DESKTOP-ENTRY and --type FAMILY";
     return std::nullopt;
 }
 
@@ -105,10 +157,11 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// The loaded, merged and cleaned preferences, and their state before the cleanup.
+// The loaded, merged and cleaned preferences, their state before the cleanup, and the file.
 struct Loaded {
     DictRef prefs;
     DictRef beforeCleanup;
+    std::string file;
 };
 
 std::optional<Loaded> load(const Options& o, int& status) {
@@ -158,7 +211,7 @@ std::optional<Loaded> load(const Options& o, int& status) {
     }
     DictRef prefs = mergeQuillonMousePrefs(user, defaults);
     if (!prefs) prefs = Dictionary::create(4);
-    Loaded loaded{prefs, deepCopy(*prefs)};
+    Loaded loaded{prefs, deepCopy(*prefs), file};
     cleanupQuillonMousePrefs(*prefs);
     status = 0;
     return loaded;
@@ -300,6 +353,35 @@ int block(const Loaded& loaded, const Options& o) {
     return 0;
 }
 
+// The commands that write: a changed table is saved as the pane saves it, then announced.
+int edit(const Loaded& loaded, const Options& o) {
+    Dictionary& prefs = *loaded.prefs;
+    Edit result;
+    if (o.command == "export") {
+        result = exportSets(prefs, o.set, *o.out);
+    } else if (o.command == "import") {
+        const ClashPolicy policy = o.replace ? ClashPolicy::Replace
+                                   : o.skip  ? ClashPolicy::Skip
+                                             : ClashPolicy::Refuse;
+        result = importSets(prefs, o.arguments[0], policy);
+    } else if (o.command == "new") {
+        XdgWorkspace workspace(nullptr);
+        result =
+            newSet(prefs, workspace, *o.appEntry, o.device.at("type"), o.from.value_or("global"));
+    } else if (o.command == "rename") {
+        result = renameSet(prefs, o.arguments[0], o.arguments[1]);
+    } else {
+        result = deleteSet(prefs, o.arguments[0]);
+    }
+    if (result.status != 0 || !result.changed) return result.status;
+    for (const auto& uid : giveEverySetAMainClick(*prefs.dictionary("settings")))
+        std::cerr << "quillon-prefs: main button of set " << uid << " reassigned to Mouse Click\n";
+    if (!saveQuillonMousePrefs(prefs, loaded.file))
+        return failure(loaded.file + ": cannot be written; the preferences are as they were");
+    tellHelperToReload();
+    return 0;
+}
+
 }  // namespace
 }  // namespace quillon
 
@@ -316,5 +398,6 @@ int main(int argc, char** argv) {
     if (!loaded) return status;
     if (options.command == "check") return check(*loaded);
     if (options.command == "match") return match(*loaded, options);
-    return block(*loaded, options);
+    if (options.command == "block") return block(*loaded, options);
+    return edit(*loaded, options);
 }

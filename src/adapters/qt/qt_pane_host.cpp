@@ -4,10 +4,15 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QStringList>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
+
+#include "adapters/qt/qt_application_chooser.h"
+#include "adapters/xdg/xdg_workspace.h"
 
 namespace quillon {
 
@@ -34,6 +39,26 @@ void showChooser(QFileDialog* dialog, PaneHost::ChooserCompletion completion) {
         if (completion) completion(result == QDialog::Accepted && !paths.empty(), paths);
     });
     dialog->open();
+}
+
+// A chooser of a file or a folder: the Open button takes a selected folder instead of going
+// into it (double-clicking still goes in). Qt's own dialog, since a native one ignores accept().
+class FileOrFolderDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (files.size() == 1 && QFileInfo(files.front()).isDir()) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
+bool asksForApplication(const OpenPanelOptions& options) {
+    return std::find(options.allowedTypes.begin(), options.allowedTypes.end(), "app") !=
+           options.allowedTypes.end();
 }
 
 }  // namespace
@@ -139,10 +164,22 @@ std::uint32_t QtPaneHost::currentModifierFlags() const {
 }
 
 void QtPaneHost::runOpenPanel(const OpenPanelOptions& options, ChooserCompletion completion) {
-    auto* dialog = new QFileDialog(window(), QString::fromStdString(options.message),
-                                   QString::fromStdString(options.directory));
+    // An application on this desktop is a desktop entry: the user picks it by name and icon.
+    if (asksForApplication(options)) {
+        runApplicationChooser(options, std::move(completion));
+        return;
+    }
+    const bool fileOrFolder = options.canChooseDirectories && options.canChooseFiles;
+    QFileDialog* dialog =
+        fileOrFolder ? new FileOrFolderDialog(window()) : new QFileDialog(window());
+    dialog->setWindowTitle(QString::fromStdString(options.message));
+    if (!options.directory.empty()) dialog->setDirectory(QString::fromStdString(options.directory));
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    if (options.canChooseDirectories && !options.canChooseFiles)
+    if (fileOrFolder) {
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setLabelText(QFileDialog::Accept, localized("Choose"));
+    } else if (options.canChooseDirectories)
         dialog->setFileMode(QFileDialog::Directory);
     else
         dialog->setFileMode(options.allowsMultipleSelection ? QFileDialog::ExistingFiles
@@ -163,6 +200,36 @@ void QtPaneHost::runSavePanel(const SavePanelOptions& options, ChooserCompletion
     if (!options.nameFieldString.empty())
         dialog->selectFile(QString::fromStdString(options.nameFieldString));
     showChooser(dialog, std::move(completion));
+}
+
+}  // namespace quillon
+
+namespace quillon {
+
+QString QtPaneHost::localized(const QString& english) const {
+    if (!bundle_) return english;
+    return QString::fromStdString(bundle_->localizedString(english.toStdString(), "Localizable"));
+}
+
+void QtPaneHost::runApplicationChooser(const OpenPanelOptions& options,
+                                       ChooserCompletion completion) {
+    auto* chooser =
+        new QtApplicationChooser(window(),
+                                 installedApplications(XdgWorkspace::defaultApplicationFolders(),
+                                                       XdgWorkspace::defaultLanguages()),
+                                 QString::fromStdString(options.directory),
+                                 [this](const QString& english) { return localized(english); });
+    if (!options.message.empty()) chooser->setWindowTitle(QString::fromStdString(options.message));
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->setWindowModality(Qt::WindowModal);
+    QObject::connect(chooser, &QDialog::finished, chooser, [chooser, completion](int result) {
+        const std::string path = chooser->chosenPath().toStdString();
+        const bool chosen = result == QDialog::Accepted && !path.empty();
+        if (completion)
+            completion(chosen,
+                       chosen ? std::vector<std::string>{path} : std::vector<std::string>{});
+    });
+    chooser->open();
 }
 
 }  // namespace quillon

@@ -3,14 +3,14 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
+#include <Qt>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include <Qt>
 
 #include "adapters/qt/qt_outlets.h"
 #include "platform/pane_host.h"
@@ -54,6 +54,9 @@ public:
 private:
     static QWindow* keyWindowOf(QWindow* window);
     void focusWindowChanged(QWindow* focused);
+    // A request for an application ("app" among the types) gets the application chooser.
+    void runApplicationChooser(const OpenPanelOptions& options, ChooserCompletion completion);
+    QString localized(const QString& english) const;
     QWidget* window() const;
 
     std::shared_ptr<const Bundle> bundle_;

@@ -18,7 +18,9 @@
 #include "adapters/qt/quillon_path_view.h"
 #include "pane/quillon_mouse_pane.h"
 #include "ui_MessagePanel.h"
+#include "ui_NewSettingsPanel.h"
 #include "ui_QuillonMouse.h"
+#include "ui_RenamePanel.h"
 
 namespace quillon {
 
@@ -59,10 +61,11 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
     const auto& actions = QuillonMousePane::actions();
     binder_ = std::make_unique<Binder>(
         pane_.properties(),
-        [this, &actions](const std::string& operation, const Sender& sender) {
+        // The pane, not this: UBSan's type check misreads a window captured in its constructor.
+        [&pane = pane_, &actions](const std::string& operation, const Sender& sender) {
             auto it = actions.find(operation);
             if (it == actions.end()) return false;
-            (pane_.*(it->second))(sender);
+            (pane.*(it->second))(sender);
             return true;
         },
         [&actions](const std::string& operation) { return actions.count(operation) > 0; });
@@ -92,6 +95,8 @@ QObject* SettingsWindow::findObject(const char* name) const {
 
 void SettingsWindow::loadPanels() {
     panels_.push_back(makePanel<Ui::MessagePanel>(this));
+    panels_.push_back(makePanel<Ui::NewSettingsPanel>(this));
+    panels_.push_back(makePanel<Ui::RenamePanel>(this));
 }
 
 void SettingsWindow::styleTexts() {
@@ -145,6 +150,7 @@ void SettingsWindow::connectOutlets() {
     connect.operator()<QtPanel, QDialog>("iboModalPanel", p.iboModalPanel);
     connect.operator()<QtPanel, QDialog>("iboNewSettingsPanel", p.iboNewSettingsPanel);
     connect.operator()<QtPanel, QDialog>("iboRenamePanel", p.iboRenamePanel);
+    connect.operator()<QtTextField, QLineEdit>("iboRenameTextName", p.iboRenameTextName);
     connect.operator()<QtTextField, QLineEdit>("iboRenameFieldName", p.iboRenameFieldName);
     connect.operator()<QtPanel, QDialog>("iboSpeedOptionsPanel", p.iboSpeedOptionsPanel);
     connect.operator()<QtIndicatorView, QuillonPathView>("iboPathView", p.iboPathView);
