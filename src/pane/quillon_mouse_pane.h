@@ -151,6 +151,7 @@ public:
     bool control(FieldEditor& textView, std::string_view command);
     // The editor's own observations: the address field and the single character. Once, at load.
     void watchActionEditor();
+
     // Keystroke capture: while a keystroke is being recorded, the key-event hook hands every key
     // press to receiveKeystroke instead of the window.
     // Installs (hooked true) or removes the hook; a repeated call changes nothing.
