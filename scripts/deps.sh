@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs, only those missing; safe to run again and again.
-# Usage: scripts/deps.sh run|test|fuzz|bench|a11y
+# Usage: scripts/deps.sh run|test|fuzz|bench|a11y|install
 set -euo pipefail
 
 common=(g++ cmake ninja-build pkg-config python3)
@@ -13,7 +13,10 @@ case "${1:-test}" in
   fuzz)  packages=("${common[@]}" clang libclang-rt-14-dev) ;;
   bench) packages=("${common[@]}" libbenchmark-dev libplist-dev) ;;
   a11y)  packages=("${common[@]}" "${platform[@]}" at-spi2-core python3-pyatspi) ;;
-  *) echo "usage: $0 run|test|fuzz|bench|a11y" >&2; exit 2 ;;
+  # The package and the desktop files: icons rendered from SVG, the validators, dpkg-shlibdeps
+  # (which needs file), man to render the pages.
+  install) packages=("${common[@]}" "${platform[@]}" librsvg2-bin desktop-file-utils appstream dpkg-dev file man-db) ;;
+  *) echo "usage: $0 run|test|fuzz|bench|a11y|install" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -2,9 +2,11 @@
 # Builds everything and opens the settings window, talking to the stand-in helper with one
 # simulated device on a private session bus. Without a display it runs on a virtual X server and
 # saves a picture of the window instead of waiting for you to close it.
-# Usage: scripts/run.sh
-#   QUILLON_HOME=DIR scripts/run.sh   use DIR as the home folder (preferences, autostart) instead
-#                                     of $HOME, to try the window without touching your settings
+# Usage: scripts/run.sh               a throwaway home folder (build/run/home, emptied each run),
+#                                     so trying the window never touches your preferences or
+#                                     your autostart folder
+#   QUILLON_HOME=DIR scripts/run.sh   use DIR as the home folder instead (QUILLON_HOME=~ for
+#                                     your own)
 set -euo pipefail
 self="$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
 cd "$(dirname "$0")/.."
@@ -36,12 +38,21 @@ scripts/deps.sh run
 cmake -S . -B "$build" -G Ninja -DQUILLON_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
+# The display's key stays reachable when the home folder changes.
+if [ -z "${XAUTHORITY:-}" ] && [ -n "${HOME:-}" ] && [ -f "$HOME/.Xauthority" ]; then
+  export XAUTHORITY="$HOME/.Xauthority"
+fi
 if [ -n "${QUILLON_HOME:-}" ]; then
   mkdir -p "$QUILLON_HOME"
   HOME=$(cd "$QUILLON_HOME" && pwd)
-  export HOME XDG_CONFIG_HOME="$HOME/.config"
   echo "Using $HOME as the home folder"
+else
+  rm -rf "$build/home"
+  mkdir -p "$build/home"
+  HOME=$(cd "$build/home" && pwd)
+  echo "Using a throwaway home folder, $HOME (QUILLON_HOME=~ scripts/run.sh uses your own)"
 fi
+export HOME XDG_CONFIG_HOME="$HOME/.config"
 echo "Preferences: $HOME/Library/Preferences/com.quillonworks.mouse.plist"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

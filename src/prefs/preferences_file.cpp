@@ -10,6 +10,7 @@
 
 #include "plist/file_utils.h"
 #include "plist/property_list.h"
+#include "prefs/home_directory.h"
 
 namespace quillon {
 
@@ -89,9 +90,9 @@ std::string quillonMousePrefsPath(std::string_view home) {
 }
 
 std::optional<std::string> userQuillonMousePrefsPath() {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) return std::nullopt;
-    return quillonMousePrefsPath(home);
+    const auto home = userHomeDirectory();
+    if (!home) return std::nullopt;
+    return quillonMousePrefsPath(*home);
 }
 
 DictRef mergeQuillonMousePrefs(DictRef user, DictRef defaults) {

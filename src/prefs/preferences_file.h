@@ -17,7 +17,8 @@ inline constexpr std::string_view kQuillonMousePrefsSubpath =
 // give "/home/a/Library/Preferences/com.quillonworks.mouse.plist").
 std::string quillonMousePrefsPath(std::string_view home);
 
-// The preferences file under $HOME; nothing when HOME is unset or empty.
+// The preferences file under the user's home folder (userHomeDirectory()); nothing when the
+// user has none.
 std::optional<std::string> userQuillonMousePrefsPath();
 
 // The merge of a loaded user dictionary with loaded defaults, in memory: user with every settings

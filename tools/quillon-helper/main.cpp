@@ -18,6 +18,8 @@
 #include "adapters/qt/qt_run_loop.h"
 #include "plist/file_utils.h"
 #include "prefs/driver_block.h"
+#include "prefs/home_directory.h"
+#include "prefs/preferences_file.h"
 #include "prefs/settings_matching.h"
 #include "quillon-helper/helper_daemon.h"
 
@@ -56,13 +58,6 @@ int usageError(const std::string& message) {
     std::fprintf(stderr, "quillon-helper: %s\n%.*s", message.c_str(),
                  static_cast<int>(kUsage.size()), kUsage.data());
     return 2;
-}
-
-std::string defaultPrefsPath() {
-    const char* home = std::getenv("HOME");
-    std::string path = home ? home : "";
-    while (!path.empty() && path.back() == '/') path.pop_back();
-    return path + "/Library/Preferences/com.quillonworks.mouse.plist";
 }
 
 // SIGINT and SIGTERM end the event loop through a pipe, so the log is closed in order.
@@ -195,7 +190,11 @@ int main(int argc, char** argv) {
     }
     if (!options.deviceFields.empty() && !options.devicesFile.empty())
         return usageError("--device and --devices cannot be combined");
-    if (options.prefsPath.empty()) options.prefsPath = defaultPrefsPath();
+    if (options.prefsPath.empty()) {
+        // The pane writes the file under the same home; without one there is no file to read.
+        if (!adoptUserHomeDirectory("quillon-helper")) return 1;
+        options.prefsPath = *userQuillonMousePrefsPath();
+    }
     if (options.printDriverBlock) return printDriverBlock(options);
 
     ArrayRef devices = Array::create();

@@ -16,6 +16,7 @@
 #include "plist/bundle.h"
 #include "plist/file_utils.h"
 #include "plist/property_list.h"
+#include "prefs/installed_layout.h"
 #include "prefs/preferences_file.h"
 #include "prefs/prefs_cleanup.h"
 #include "prefs/settings_matching.h"
@@ -172,7 +173,8 @@ std::optional<Loaded> load(const Options& o, int& status) {
     } else if (auto path = userQuillonMousePrefsPath()) {
         file = *path;
     } else {
-        std::cerr << "quillon-prefs: HOME is not set; name the preferences with --file\n";
+        std::cerr << "quillon-prefs: no home folder (HOME is not set and the password database has "
+                     "none for this user); name the preferences with --file\n";
         return std::nullopt;
     }
     DictRef user;
@@ -193,7 +195,7 @@ std::optional<Loaded> load(const Options& o, int& status) {
         if (o.defaults) {
             path = *o.defaults;
         } else {
-            const Bundle bundle(o.bundle ? *o.bundle : std::string(QUILLON_RESOURCES_DIR));
+            const Bundle bundle(paneBundleDirectory(o.bundle));
             if (auto found = bundle.pathForResource("QuillonMouseDefaults", "plist")) {
                 path = found->string();
             } else {

@@ -1,15 +1,16 @@
 // XDG autostart entries as the user's login items.
 #include "adapters/xdg/autostart_login_items.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
 #include "adapters/xdg/app_bundle.h"
@@ -58,11 +59,19 @@ private:
     std::optional<std::string> program_;
 };
 
+// The user's "do not start this at login", as the desktops' startup settings write it: Hidden
+// (the autostart rules' "removed") or GNOME's switch.
+bool isTurnedOff(const DesktopEntry& entry) {
+    if (entry.isTrue("Hidden")) return true;
+    const std::string* enabled = entry.get("X-GNOME-Autostart-enabled");
+    return enabled && *enabled == "false";
+}
+
 std::shared_ptr<AutostartItem> itemForFile(const std::string& file) {
     std::optional<std::string> name;
     std::optional<std::string> program;
     if (const auto entry = readDesktopEntry(file)) {
-        if (entry->isTrue("Hidden")) return nullptr;
+        if (isTurnedOff(*entry)) return nullptr;
         if (const std::string* n = entry->get("Name")) name = *n;
         if (const auto arguments = entry->execArguments()) program = arguments->front();
     }
@@ -77,8 +86,29 @@ std::string fileStemFor(std::string_view name) {
         if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-')
             stem += c;
     }
-    while (!stem.empty() && stem.front() == '.') stem.erase(stem.begin());
+    while (!stem.empty() && stem.front() == '.')
+        stem.erase(stem.begin());
     return stem.empty() ? std::string("login-item") : stem;
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+    const auto fold = [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+// True for "<stem>.desktop" and "<stem>-N.desktop", the names appending gives an application.
+bool isFileNameFor(std::string_view fileName, std::string_view stem) {
+    if (!fileName.ends_with(kDesktopExtension)) return false;
+    fileName.remove_suffix(kDesktopExtension.size());
+    if (!fileName.starts_with(stem)) return false;
+    fileName.remove_prefix(stem.size());
+    if (fileName.empty()) return true;
+    if (fileName.size() < 2 || fileName.front() != '-') return false;
+    return std::all_of(fileName.begin() + 1, fileName.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
 }
 
 class AutostartList : public LoginItemList {
@@ -120,7 +150,8 @@ public:
     std::shared_ptr<LoginItem> appendLast(const std::string& path) override {
         if (path.empty() || !isValidUtf8Text(path)) return nullptr;
         std::string name(fs::path(path).lexically_normal().filename().string());
-        if (name.empty()) name = fs::path(path).lexically_normal().parent_path().filename().string();
+        if (name.empty())
+            name = fs::path(path).lexically_normal().parent_path().filename().string();
         std::string exec;
         std::optional<std::string> program;
         if (hasApplicationExtension(path)) {
@@ -139,9 +170,12 @@ public:
             program = path;
             exec = quoteExecArgument(path);
         }
-        const std::string contents = "[Desktop Entry]\nType=Application\nName=" +
-                                     escapeDesktopValue(name) + "\nExec=" + escapeDesktopValue(exec) +
-                                     "\nX-GNOME-Autostart-enabled=true\n";
+        // The user turned this application off at login: that is their answer, kept as it is.
+        if (auto off = turnedOffEntryFor(name, program)) return off;
+
+        const std::string contents =
+            "[Desktop Entry]\nType=Application\nName=" + escapeDesktopValue(name) +
+            "\nExec=" + escapeDesktopValue(exec) + "\nX-GNOME-Autostart-enabled=true\n";
 
         std::error_code ec;
         fs::create_directories(folder_, ec);
@@ -166,6 +200,38 @@ public:
     }
 
 private:
+    // The entry that turned the application off: one appending would have written (by file
+    // name), one of the same name, or one that starts the same program.
+    std::shared_ptr<LoginItem> turnedOffEntryFor(const std::string& name,
+                                                 const std::optional<std::string>& program) const {
+        const std::string stem = fileStemFor(name);
+        const auto location = program ? resolveProgram(*program) : std::nullopt;
+        std::error_code ec;
+        std::size_t seen = 0;
+        for (fs::directory_iterator it(folder_, ec); !ec && it != fs::directory_iterator();
+             it.increment(ec)) {
+            if (++seen > kMaxEntries) break;
+            const std::string fileName = it->path().filename().string();
+            if (!fileName.ends_with(kDesktopExtension)) continue;
+            std::error_code typeError;
+            if (!it->is_regular_file(typeError)) continue;
+            const std::string file = it->path().string();
+            const auto entry = readDesktopEntry(file);
+            if (!entry || !isTurnedOff(*entry)) continue;
+            const std::string* entryName = entry->get("Name");
+            std::optional<std::string> entryProgram;
+            if (const auto arguments = entry->execArguments()) entryProgram = arguments->front();
+            const bool sameProgram =
+                location && entryProgram && resolveProgram(*entryProgram) == location;
+            if (isFileNameFor(fileName, stem) ||
+                (entryName && equalIgnoringCase(*entryName, name)) || sameProgram)
+                return std::make_shared<AutostartItem>(
+                    file, entryName ? std::optional(*entryName) : std::nullopt,
+                    std::move(entryProgram));
+        }
+        return nullptr;
+    }
+
     std::string folder_;
 };
 

@@ -23,6 +23,8 @@
 #include "app/quillon-settings/settings_window.h"
 #include "link/helper_launch.h"
 #include "pane/quillon_mouse_pane.h"
+#include "prefs/home_directory.h"
+#include "prefs/installed_layout.h"
 
 namespace {
 
@@ -47,10 +49,9 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription("Shows the Quillon Mouse settings pane.");
     parser.addHelpOption();
-    QCommandLineOption bundleOption("bundle", "The pane's resource folder (Info.plist, ...).",
-                                    "DIR", QString::fromUtf8(QUILLON_RESOURCES_DIR));
-    QCommandLineOption screenshotOption(
-        "screenshot", "Save a picture of the window to FILE and quit.", "FILE.png");
+    QCommandLineOption bundleOption("bundle", "The pane's resource folder (Info.plist, ...).", "DIR");
+    QCommandLineOption screenshotOption("screenshot", "Save a picture of the window to FILE and quit.",
+                                        "FILE.png");
     QCommandLineOption afterOption("after", "Seconds to wait before the screenshot (default 2).",
                                    "SECONDS", "2");
     QCommandLineOption screenshotsOption(
@@ -58,7 +59,9 @@ int main(int argc, char** argv) {
     parser.addOptions({bundleOption, screenshotOption, screenshotsOption, afterOption});
     parser.process(app);
 
-    const QString bundleDir = parser.value(bundleOption);
+    const QString bundleDir = QString::fromStdString(paneBundleDirectory(
+        parser.isSet(bundleOption) ? std::optional(parser.value(bundleOption).toStdString())
+                                   : std::nullopt));
     if (!QFileInfo(QDir(bundleDir).filePath("Info.plist")).isFile()) {
         std::fprintf(stderr, "quillon-settings: no Info.plist in the bundle folder %s\n",
                      qPrintable(bundleDir));
@@ -71,8 +74,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    auto bundle =
-        std::make_shared<Bundle>(bundleDir.toStdString(), Bundle::languagesFromEnvironment());
+    const auto home = adoptUserHomeDirectory("quillon-settings");
+    if (!home) return 1;
+    auto bundle = std::make_shared<Bundle>(bundleDir.toStdString(), Bundle::languagesFromEnvironment());
     DBusNotificationCenter bus;
     if (!bus.isConnected())
         std::fprintf(stderr, "quillon-settings: no session bus; the helper cannot be reached\n");
@@ -83,9 +87,8 @@ int main(int argc, char** argv) {
     XkbKeyboardLayouts layouts;
     QtKeyEventHook keyEventHook;
     QtPaneHost host(bundle, driverStateFromBus);
-    const char* home = std::getenv("HOME");
-    QuillonMousePane pane(host, PaneServices{loop, bus, workspace, loginItems, layouts,
-                                             keyEventHook, makeQtMacroEditor, home ? home : ""});
+    QuillonMousePane pane(host, PaneServices{loop, bus, workspace, loginItems, layouts, keyEventHook,
+                                             makeQtMacroEditor, *home});
     SettingsWindow window(pane, host);
     window.load();
     window.show();
