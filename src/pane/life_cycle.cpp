@@ -64,6 +64,7 @@ QuillonMousePane::~QuillonMousePane() {
     if (devicesObserver_) services_.notificationCenter.removeObserver(devicesObserver_);
     if (windowObserverActive_) host().removeWindowKeyObservers(windowObserver_);
     if (fDeviceCheckTimer) fDeviceCheckTimer->invalidate();
+    exchangeKeyEventMethods(false);
     if (iboOptionsListControls) {
         iboOptionsListControls->setDataSource(nullptr);
         iboOptionsListControls->setDelegate(nullptr);
@@ -158,7 +159,7 @@ void QuillonMousePane::mainViewDidLoad() {
 }
 
 void QuillonMousePane::didSelect() {
-    services_.keyEventHook.exchangeKeyEventMethods();
+    exchangeKeyEventMethods(true);
     // A second show without a hide in between must not leave the first timer polling too.
     if (fDeviceCheckTimer) fDeviceCheckTimer->invalidate();
     fDeviceCheckTimer = services_.runLoop.scheduleRepeatingTimer(
@@ -174,7 +175,7 @@ void QuillonMousePane::willUnselect() {
     if (windowObserverActive_) host().removeWindowKeyObservers(windowObserver_);
     windowObserverActive_ = false;
     if (fDeviceCheckTimer) fDeviceCheckTimer->invalidate();
-    services_.keyEventHook.exchangeKeyEventMethods();
+    exchangeKeyEventMethods(false);
     savePrefsToFile();
 }
 

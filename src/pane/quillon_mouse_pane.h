@@ -161,6 +161,16 @@ public:
     // The editor's own observations: the address field and the single character. Once, at load.
     void watchActionEditor();
 
+    // Keystroke capture: while a keystroke is being recorded, the key-event hook hands every key
+    // press to receiveKeystroke instead of the window.
+    // Installs (hooked true) or removes the hook; a repeated call changes nothing.
+    void exchangeKeyEventMethods(bool hooked);
+    // True while the pane's window is key and the keystroke field or a keystroke step is edited.
+    bool overrideKeysIsActive();
+    // Stores a recorded keystroke into the action (key code first) or the macro step being edited.
+    void receiveKeystroke(std::uint8_t keyCode, std::uint16_t modifiers);
+    bool fKeyEventsHooked = false;
+
     // Outlets, connected by the window before mainViewDidLoad; any may be missing.
     TabView* iboPaneTabs = nullptr;
     TabView* iboMainTabs = nullptr;

@@ -72,12 +72,18 @@ public:
     int exchanges = 0;
 };
 
-// A macro editor that remembers the action it was given.
+// A macro editor that remembers the action it was given and the keystrokes it received.
 class RecordingMacroEditor : public MacroEditor {
 public:
     View& view() override { return view_; }
     void setMacroAction(DictRef action) override { actions.push_back(std::move(action)); }
+    bool overrideKeyEvents() override { return editingKeystrokeStep; }
+    void receiveKeystroke(std::uint8_t keyCode, std::uint16_t modifiers) override {
+        keystrokes.emplace_back(keyCode, modifiers);
+    }
     std::vector<DictRef> actions;
+    bool editingKeystrokeStep = false;
+    std::vector<std::pair<std::uint8_t, std::uint16_t>> keystrokes;
     RecordingView view_;
 };
 

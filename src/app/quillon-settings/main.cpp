@@ -13,6 +13,7 @@
 
 #include "adapters/dbus/dbus_notification_center.h"
 #include "adapters/qt/qt_key_event_hook.h"
+#include "adapters/qt/qt_macro_editor.h"
 #include "adapters/qt/qt_pane_host.h"
 #include "adapters/qt/qt_run_loop.h"
 #include "adapters/xdg/autostart_login_items.h"
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
     QtKeyEventHook keyEventHook;
     QtPaneHost host(bundle, driverStateFromBus);
     QuillonMousePane pane(host, PaneServices{loop, bus, workspace, loginItems, layouts, keyEventHook,
-                                             {}, *home});
+                                             makeQtMacroEditor, *home});
     SettingsWindow window(pane, host);
     window.load();
     window.show();
