@@ -82,8 +82,9 @@ std::set<std::string> shownTexts() {
             for (std::sregex_iterator lit(args.begin(), args.end(), literal); lit != end; ++lit) {
                 // A literal handed to a nested call (record->string("displayName")) is a key.
                 const auto at = static_cast<std::size_t>(lit->position());
-                const bool nested = at >= 2 && args[at - 1] == '(' &&
-                                    (std::isalnum(static_cast<unsigned char>(args[at - 2])) || args[at - 2] == '_');
+                const bool nested =
+                    at >= 2 && args[at - 1] == '(' &&
+                    (std::isalnum(static_cast<unsigned char>(args[at - 2])) || args[at - 2] == '_');
                 if (!nested && !(*lit)[1].str().empty()) texts.insert((*lit)[1]);
             }
         }

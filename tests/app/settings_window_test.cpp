@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTimer>
@@ -21,6 +23,8 @@
 #include "adapters/qt/qt_pane_host.h"
 #include "link/notification_protocol.h"
 #include "pane/quillon_mouse_pane.h"
+#include "plist/file_utils.h"
+#include "prefs/settings_records.h"
 #include "testing/fake_login_items.h"
 #include "testing/fake_pane_host.h"
 #include "testing/fake_workspace.h"
@@ -245,6 +249,38 @@ TEST_F(SettingsWindowTest, no_device_menu_shows_one_title_twice) {
             EXPECT_TRUE(titles.insert(target->itemText(i)).second)
                 << target->itemText(i).toStdString();
     }
+}
+
+TEST_F(SettingsWindowTest, the_pointer_tab_stores_the_global_options_in_the_file_at_once) {
+    receiveDevices({0x1056});
+    auto* tabs = window.find<QTabWidget>("iboMainTabs");
+    ASSERT_EQ(pane.ui()->string("tabID"), "options");
+    EXPECT_EQ(tabs->tabText(tabs->currentIndex()), "Pointer");
+    bus.clearPosted();
+
+    window.find<QCheckBox>("speedEnabled")->click();
+    auto* speed = window.find<QSpinBox>("speedPercent");
+    EXPECT_TRUE(speed->isEnabled()) << "the speed follows its check box";
+    speed->setFocus();
+    speed->selectAll();
+    testing::typeKey(speed, Qt::Key_1, "1");
+    testing::typeKey(speed, Qt::Key_5, "5");
+    testing::typeKey(speed, Qt::Key_0, "0");
+    window.find<QCheckBox>("optionsDoubleX")->click();
+
+    DictRef saved = mutableDictionaryWithContentsOfFile(prefsPath());
+    ASSERT_TRUE(saved);
+    DictRef options = saved->dictionary("settings")
+                          ->dictionary(settingsUID(pane.ui()->integer("settingsUID")))
+                          ->dictionary("options");
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->integer("speedEnabled"), 1);
+    EXPECT_EQ(options->integer("speed"), 150);
+    EXPECT_TRUE(options->boolean("doubleX"));
+    EXPECT_EQ(window.find<QSlider>("speedSlider")->value(), 150)
+        << "both controls show the one value";
+    EXPECT_FALSE(bus.postedUnder(std::string(kRequestNotificationName)).empty())
+        << "the helper is told";
 }
 
 }  // namespace
