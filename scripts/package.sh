@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the install rules, with its dependencies found by
 # dpkg-shlibdeps: build/package/quillon-mouse_<version>_<arch>.deb.
-# Usage: scripts/package.sh              a release build of its own in build/release
+# Usage: scripts/package.sh              a build of its own in build/release (optimised as the
+#                                        tested builds are; the package's programs are stripped)
 #        scripts/package.sh BUILD_DIR    package an already configured build tree (CI reuses the
 #                                        one scripts/test.sh made)
 # Install it with: sudo apt-get install ./build/package/quillon-mouse_*.deb
@@ -11,8 +12,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh install
 if [ $# -eq 0 ]; then
   build=build/release
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=OFF \
-    -DQUILLON_WERROR=ON >/dev/null
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TESTS=OFF >/dev/null
 else
   build=$1
   # Configured again, so that tools installed since (rsvg-convert for the icons) are found.
