@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "pane/pane_support.h"
 #include "pane/quillon_mouse_pane.h"
 #include "prefs/action_choices.h"
 #include "prefs/command_table.h"
@@ -95,18 +96,6 @@ std::string lastWholeCharacter(std::string_view text) {
     return std::string(text.substr(start));
 }
 
-// Sets the flag for the length of a scope, so an early return cannot leave it raised.
-class Raised {
-public:
-    explicit Raised(bool& flag) : flag_(flag) { flag_ = true; }
-    ~Raised() { flag_ = false; }
-    Raised(const Raised&) = delete;
-    Raised& operator=(const Raised&) = delete;
-
-private:
-    bool& flag_;
-};
-
 }  // namespace
 
 void QuillonMousePane::ibaOptionsMenuAction(const Sender& sender) {
@@ -147,31 +136,29 @@ void QuillonMousePane::ibaOptionsButtonChooseItem(const Sender&) {
     options.message = localized("Choose a file or folder to open.");
     options.canChooseFiles = true;
     options.canChooseDirectories = true;
-    std::weak_ptr<QuillonMousePane*> weak = alive_;
-    host().runOpenPanel(options, [weak](bool ok, const std::vector<std::string>& paths) {
-        auto alive = weak.lock();
-        if (!alive || !*alive || !ok || paths.empty()) return;
-        QuillonMousePane& pane = **alive;
-        std::string path = abbreviatingHome(paths.front(), pane.services_.homeDirectory);
-        DictRef current = pane.action();
-        if (path.empty() || commandOf(current) != kCommandOpen) return;
-        current->set("path", path);
-    });
+    choosePathInto(options, kCommandOpen, "path");
 }
 
 void QuillonMousePane::ibaOptionsButtonChooseScript(const Sender&) {
     OpenPanelOptions options;
     options.message = localized("Choose a script to run.");
+    choosePathInto(options, kCommandScript, "script");
+}
+
+void QuillonMousePane::choosePathInto(const OpenPanelOptions& options, std::int64_t command,
+                                      std::string key) {
     std::weak_ptr<QuillonMousePane*> weak = alive_;
-    host().runOpenPanel(options, [weak](bool ok, const std::vector<std::string>& paths) {
-        auto alive = weak.lock();
-        if (!alive || !*alive || !ok || paths.empty()) return;
-        QuillonMousePane& pane = **alive;
-        std::string path = abbreviatingHome(paths.front(), pane.services_.homeDirectory);
-        DictRef current = pane.action();
-        if (path.empty() || commandOf(current) != kCommandScript) return;
-        current->set("script", path);
-    });
+    host().runOpenPanel(
+        options, [weak, command, key](bool ok, const std::vector<std::string>& paths) {
+            auto alive = weak.lock();
+            if (!alive || !*alive || !ok || paths.empty()) return;
+            QuillonMousePane& pane = **alive;
+            std::string path = abbreviatingHome(paths.front(), pane.services_.homeDirectory);
+            DictRef current = pane.action();
+            // The user may have chosen another command, or another control, meanwhile.
+            if (path.empty() || commandOf(current) != command) return;
+            current->set(key, path);
+        });
 }
 
 void QuillonMousePane::ibaOptionsMenuExtraKeys(const Sender& sender) {

@@ -45,18 +45,6 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Sets the flag for the length of a scope, so an early return cannot leave it raised.
-class Raised {
-public:
-    explicit Raised(bool& flag) : flag_(flag) { flag_ = true; }
-    ~Raised() { flag_ = false; }
-    Raised(const Raised&) = delete;
-    Raised& operator=(const Raised&) = delete;
-
-private:
-    bool& flag_;
-};
-
 }  // namespace
 
 void QuillonMousePane::copyBitsToCheckBoxes(std::string_view bitsKey) {

@@ -1,4 +1,5 @@
-// Small helpers the pane's files share: product ids of device records and text placeholders.
+// Small helpers the pane's files share: product ids of device records, text placeholders and
+// flags raised for a scope.
 #pragma once
 
 #include <cstdint>
@@ -21,5 +22,17 @@ inline void replaceAll(std::string& text, std::string_view what, std::string_vie
     for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
         text.replace(at, what.size(), with);
 }
+
+// Sets the flag for the length of a scope, so an early return cannot leave it raised.
+class Raised {
+public:
+    explicit Raised(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Raised() { flag_ = false; }
+    Raised(const Raised&) = delete;
+    Raised& operator=(const Raised&) = delete;
+
+private:
+    bool& flag_;
+};
 
 }  // namespace quillon

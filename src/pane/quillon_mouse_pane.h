@@ -210,6 +210,9 @@ private:
     void copyCheckBoxToBits(std::string_view checkBoxKey, std::string_view bitsKey,
                             const Value& newValue);
     void showApplicationPath();
+    // Runs an open chooser and stores the chosen path, home written as "~", under key of the
+    // current action while it still has that command.
+    void choosePathInto(const OpenPanelOptions& options, std::int64_t command, std::string key);
 
     PaneServices services_;
     // The settings UIDs of the target menu, in menu order; kept also when the menu outlet is

@@ -5,19 +5,6 @@
 
 namespace quillon {
 
-namespace {
-
-// The dictionary under key, a new empty one stored there when the value is missing or is not a
-// dictionary.
-Dictionary& dictionaryUnder(Dictionary& parent, std::string_view key) {
-    if (Dictionary* d = parent.get(key).dictionaryPtr()) return *d;
-    DictRef fresh = Dictionary::create();
-    parent.set(key, Value(fresh));
-    return *fresh;
-}
-
-}  // namespace
-
 void cleanupQuillonMouseSettings(Dictionary& record) {
     Dictionary& options = dictionaryUnder(record, "options");
     for (const auto& [key, value] : kScrollOptionDefaults)

@@ -49,11 +49,17 @@ const Dictionary& defaultSettingsRecord() {
 
 }  // namespace
 
-std::string settingsUID(std::int64_t number) { return formatNumber("%04lld", number); }
+std::string settingsUID(std::int64_t number) {
+    return formatNumber("%04lld", number);
+}
 
-std::string actionKey(std::int64_t index) { return formatNumber("%02lld", index); }
+std::string actionKey(std::int64_t index) {
+    return formatNumber("%02lld", index);
+}
 
-DictRef emptyQuillonMouseSettings() { return mutableDeepAutoreleasedCopy(defaultSettingsRecord()); }
+DictRef emptyQuillonMouseSettings() {
+    return mutableDeepAutoreleasedCopy(defaultSettingsRecord());
+}
 
 bool hasApplicationField(const Dictionary& settings) {
     const Dictionary* app = settings.get("app").dictionaryPtr();
@@ -80,7 +86,15 @@ void cleanupQuillonMouseAction(Dictionary& action) {
             if (key != "command" && !commandKeepsKey(code, key)) return &key;
         return nullptr;
     };
-    while (const std::string* key = dropped()) action.remove(std::string(*key));
+    while (const std::string* key = dropped())
+        action.remove(std::string(*key));
+}
+
+Dictionary& dictionaryUnder(Dictionary& parent, std::string_view key) {
+    if (Dictionary* d = parent.get(key).dictionaryPtr()) return *d;
+    DictRef fresh = Dictionary::create();
+    parent.set(key, Value(fresh));
+    return *fresh;
 }
 
 }  // namespace quillon

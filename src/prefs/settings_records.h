@@ -39,4 +39,8 @@ bool hasApplicationField(const Dictionary& settings);
 // only `command` and the code's kept keys stay, and a keystroke without `keyCode` gets 255.
 void cleanupQuillonMouseAction(Dictionary& action);
 
+// The dictionary under key, a new empty one stored there when the value is missing or is not a
+// dictionary.
+Dictionary& dictionaryUnder(Dictionary& parent, std::string_view key);
+
 }  // namespace quillon

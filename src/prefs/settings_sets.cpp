@@ -12,14 +12,6 @@ namespace quillon {
 
 namespace {
 
-// The dictionary under key, a new empty one stored there when the value is not a dictionary.
-Dictionary& dictionaryUnder(Dictionary& parent, std::string_view key) {
-    if (Dictionary* d = parent.get(key).dictionaryPtr()) return *d;
-    DictRef fresh = Dictionary::create();
-    parent.set(key, Value(fresh));
-    return *fresh;
-}
-
 const std::string* nonEmptyString(const Dictionary* d, std::string_view key) {
     const std::string* s = d ? d->get(key).ifString() : nullptr;
     return s && !s->empty() ? s : nullptr;

@@ -34,6 +34,7 @@
 #include "testing/manual_run_loop.h"
 #include "testing/temp_dir.h"
 #include "widgets_test_support.h"
+#include "window_fixture.h"
 
 namespace quillon {
 namespace {
@@ -48,7 +49,7 @@ QtApplicationChooser* findChooser(const QWidget& parent) {
     return nullptr;
 }
 
-class ActionEditorWindowTest : public ::testing::Test {
+class ActionEditorWindowTest : public ::testing::Test, protected testing::PaneDoubles {
 protected:
     ActionEditorWindowTest() {
         window.load();
@@ -128,21 +129,10 @@ protected:
         }
     }
 
-    struct Application {
-        Application() { testing::ensureWidgetsApplication(); }
-    } application;
-    testing::TempDir home, data;
-    testing::ManualRunLoop loop;
-    testing::InMemoryNotificationCenter bus{loop};
-    testing::FakeWorkspace workspace;
-    testing::FakeLoginItems loginItems;
-    testing::FixedKeyboardLayouts layouts{testing::FixedKeyLayout::usEnglish()};
-    testing::CountingKeyEventHook hook;
+    testing::TempDir data;
     QtPaneHost host{std::make_shared<Bundle>(testing::sourceDir() / "resources"),
                     [] { return std::uint16_t{5}; }};
-    QuillonMousePane pane{
-        host,
-        PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home.path().string()}};
+    QuillonMousePane pane{host, services()};
     SettingsWindow window{pane, host};
 };
 

@@ -32,6 +32,7 @@
 #include "testing/manual_run_loop.h"
 #include "testing/temp_dir.h"
 #include "widgets_test_support.h"
+#include "window_fixture.h"
 
 namespace quillon {
 namespace {
@@ -130,27 +131,15 @@ TEST(localization, every_shown_text_has_an_english_and_a_german_entry) {
 }
 
 // The window on doubles, in a language of the test's choice.
-struct Window {
+struct Window : testing::PaneDoubles {
     explicit Window(const char* language)
         : host(std::make_shared<Bundle>(testing::sourceDir() / "resources",
                                         std::vector<std::string>{language}),
                [] { return std::uint16_t{5}; }) {
         window.load();
     }
-    struct Application {
-        Application() { testing::ensureWidgetsApplication(); }
-    } application;
-    testing::TempDir home;
-    testing::ManualRunLoop loop;
-    testing::InMemoryNotificationCenter bus{loop};
-    testing::FakeWorkspace workspace;
-    testing::FakeLoginItems loginItems;
-    testing::FixedKeyboardLayouts layouts{testing::FixedKeyLayout::usEnglish()};
-    testing::CountingKeyEventHook hook;
     QtPaneHost host;
-    QuillonMousePane pane{
-        host,
-        PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home.path().string()}};
+    QuillonMousePane pane{host, services()};
     SettingsWindow window{pane, host};
 };
 

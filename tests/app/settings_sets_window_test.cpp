@@ -23,6 +23,7 @@
 #include "testing/manual_run_loop.h"
 #include "testing/temp_dir.h"
 #include "widgets_test_support.h"
+#include "window_fixture.h"
 
 namespace quillon {
 namespace {
@@ -59,7 +60,7 @@ private:
     QtPaneHost& host_;
 };
 
-class SettingsSetsWindowTest : public ::testing::Test {
+class SettingsSetsWindowTest : public ::testing::Test, protected testing::PaneDoubles {
 protected:
     SettingsSetsWindowTest() {
         workspace.infoDictionaries[kNotes] =
@@ -78,21 +79,9 @@ protected:
     ~SettingsSetsWindowTest() override { window.close(); }
 
     static constexpr const char* kNotes = "/usr/share/applications/org.example.Notes.desktop";
-    struct Application {
-        Application() { testing::ensureWidgetsApplication(); }
-    } application;
-    testing::TempDir home;
-    testing::ManualRunLoop loop;
-    testing::InMemoryNotificationCenter bus{loop};
-    testing::FakeWorkspace workspace;
-    testing::FakeLoginItems loginItems;
-    testing::FixedKeyboardLayouts layouts{testing::FixedKeyLayout::usEnglish()};
-    testing::CountingKeyEventHook hook;
     QtPaneHost host{std::make_shared<Bundle>(testing::sourceDir() / "resources"), [] { return 5; }};
     ChoosingHost chooser{host};
-    QuillonMousePane pane{
-        chooser,
-        PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home.path().string()}};
+    QuillonMousePane pane{chooser, services()};
     SettingsWindow window{pane, host};
 };
 

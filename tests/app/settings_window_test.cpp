@@ -33,6 +33,7 @@
 #include "testing/manual_run_loop.h"
 #include "testing/temp_dir.h"
 #include "widgets_test_support.h"
+#include "window_fixture.h"
 
 namespace quillon {
 namespace {
@@ -44,7 +45,7 @@ std::vector<std::string> itemsOf(const QComboBox* box) {
     return titles;
 }
 
-class SettingsWindowTest : public ::testing::Test {
+class SettingsWindowTest : public ::testing::Test, protected testing::PaneDoubles {
 protected:
     SettingsWindowTest() {
         window.load();
@@ -52,35 +53,10 @@ protected:
     }
     ~SettingsWindowTest() override { window.close(); }
 
-    void receiveDevices(std::initializer_list<int> productIDs) {
-        ArrayRef list = Array::create();
-        for (int pid : productIDs)
-            list->append(makeDictionary(
-                {{"pid", Integer(pid)}, {"transport", Integer(1)}, {"interface", Integer(0)}}));
-        bus.receive(std::string(kDevicesNotificationName),
-                    *encodeNotificationPayload(makeDevicesMessage(list)));
-        loop.runUntilIdle();
-    }
-    std::string prefsPath() const {
-        return home.file("Library/Preferences/com.quillonworks.mouse.plist");
-    }
-
-    struct Application {
-        Application() { testing::ensureWidgetsApplication(); }
-    } application;
-    testing::TempDir home;
-    testing::ManualRunLoop loop;
-    testing::InMemoryNotificationCenter bus{loop};
-    testing::FakeWorkspace workspace;
-    testing::FakeLoginItems loginItems;
-    testing::FixedKeyboardLayouts layouts{testing::FixedKeyLayout::usEnglish()};
-    testing::CountingKeyEventHook hook;
     std::uint16_t driverState = 2;
     QtPaneHost host{std::make_shared<Bundle>(testing::sourceDir() / "resources"),
                     [this] { return driverState; }};
-    QuillonMousePane pane{
-        host,
-        PaneServices{loop, bus, workspace, loginItems, layouts, hook, {}, home.path().string()}};
+    QuillonMousePane pane{host, services()};
     SettingsWindow window{pane, host};
 };
 

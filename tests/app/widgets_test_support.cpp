@@ -41,4 +41,6 @@ void typeKey(QWidget* widget, Qt::Key key, const QString& text) {
 // LeakSanitizer asks the program for suppressions at start. fontconfig keeps its font cache until
 // exit, which Qt never tears down; only that library is excused, never our own code.
 extern "C" const char* __lsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
