@@ -11,7 +11,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillon;
-    const Value value = parsePropertyList(std::string_view(reinterpret_cast<const char*>(data), size));
+    const Value value =
+        parsePropertyList(std::string_view(reinterpret_cast<const char*>(data), size));
+    if (!fuzz::isSmallTree(value)) return 0;
     DictRef prefs = value.dictionary();
     if (!prefs) prefs = Dictionary::create(4);
     cleanupQuillonMousePrefs(*prefs);

@@ -23,10 +23,32 @@ inline std::uint64_t payloadBytes(const Value& v) {
     if (const Data* d = v.ifData()) return d->size();
     std::uint64_t total = 0;
     if (const Array* a = v.arrayPtr())
-        for (const Value& item : *a) total += payloadBytes(item);
+        for (const Value& item : *a)
+            total += payloadBytes(item);
     if (const Dictionary* d = v.dictionaryPtr())
-        for (const auto& [key, item] : *d) total += 2 * key.size() + payloadBytes(item);
+        for (const auto& [key, item] : *d)
+            total += 2 * key.size() + payloadBytes(item);
     return total;
+}
+
+// Whether the tree holds at most limit values. A small file that shares its containers may read
+// into millions of values within the reader's budget (the reader's tests cover those); walking
+// such a tree several times over under the sanitizers takes longer than the fuzzer waits.
+inline bool holdsAtMost(const Value& v, std::uint64_t& limit) {
+    if (limit == 0) return false;
+    --limit;
+    if (const Array* a = v.arrayPtr())
+        for (const Value& item : *a)
+            if (!holdsAtMost(item, limit)) return false;
+    if (const Dictionary* d = v.dictionaryPtr())
+        for (const auto& [key, item] : *d)
+            if (!holdsAtMost(item, limit)) return false;
+    return true;
+}
+
+inline bool isSmallTree(const Value& v) {
+    std::uint64_t limit = 100'000;
+    return holdsAtMost(v, limit);
 }
 
 // A parsed value holds no cycle, no absent element and only valid text, so binary always takes
