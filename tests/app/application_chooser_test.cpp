@@ -10,6 +10,7 @@
 
 #include "adapters/qt/qt_application_chooser.h"
 #include "adapters/qt/qt_pane_host.h"
+#include "testing/scoped_environment.h"
 #include "testing/temp_dir.h"
 #include "widgets_test_support.h"
 
@@ -26,25 +27,6 @@ QtApplicationChooser* findChooser(const QWidget& parent) {
         if (auto* chooser = dynamic_cast<QtApplicationChooser*>(dialog)) return chooser;
     return nullptr;
 }
-
-// Sets an environment variable for the life of the object.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 class ApplicationChooserTest : public ::testing::Test {
 protected:
@@ -120,8 +102,8 @@ TEST_F(ApplicationChooserTest, typing_filters_by_name_and_keyword_and_return_cho
 }
 
 TEST_F(ApplicationChooserTest, the_host_answers_an_application_request_with_the_chosen_entry) {
-    ScopedEnvironment dataHome("XDG_DATA_HOME", root.file("nobody"));
-    ScopedEnvironment dataDirs("XDG_DATA_DIRS", root.file("sys"));
+    testing::ScopedEnvironment dataHome("XDG_DATA_HOME", root.file("nobody"));
+    testing::ScopedEnvironment dataDirs("XDG_DATA_DIRS", root.file("sys"));
 
     testing::TempDir bundleDir;
     QtPaneHost host{std::make_shared<Bundle>(bundleDir.path()), [] { return std::uint16_t{5}; }};

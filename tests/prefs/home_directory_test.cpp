@@ -13,35 +13,15 @@
 
 #include "prefs/installed_layout.h"
 #include "testing/run_process.h"
+#include "testing/scoped_environment.h"
 #include "testing/temp_dir.h"
 
 namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ScopedEnvironment;
 using testing::TempDir;
-
-// Sets (or, given nothing, unsets) an environment variable for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedVariable() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 std::optional<std::string> passwordDatabaseHome() {
     const passwd* entry = ::getpwuid(::getuid());
@@ -60,19 +40,19 @@ testing::ProcessResult runHomeless(std::vector<std::string> argv) {
 
 TEST(home_directory, falls_back_to_the_password_database_when_home_is_unset_or_empty) {
     {
-        const ScopedVariable home("HOME", "/home/someone");
+        const ScopedEnvironment home("HOME", "/home/someone");
         EXPECT_EQ(userHomeDirectory(), "/home/someone");
     }
     const auto expected = passwordDatabaseHome();
     ASSERT_TRUE(expected) << "this user has no home in the password database";
     {
-        const ScopedVariable home("HOME", "");
+        const ScopedEnvironment home("HOME", "");
         EXPECT_EQ(userHomeDirectory(), expected);
         // Adopted for the rest of the process, so the autostart folder and started programs agree.
         EXPECT_EQ(adoptUserHomeDirectory("test"), expected);
         EXPECT_STREQ(std::getenv("HOME"), expected->c_str());
     }
-    const ScopedVariable home("HOME", std::nullopt);
+    const ScopedEnvironment home("HOME", std::nullopt);
     EXPECT_EQ(userHomeDirectory(), expected);
 }
 

@@ -1,4 +1,5 @@
-// Building application bundles, desktop entries and scripts in a temporary folder for the XDG tests.
+// Building application bundles, desktop entries and scripts in a temporary folder for the XDG
+// tests.
 #pragma once
 
 #include <chrono>
@@ -9,12 +10,14 @@
 #include <thread>
 
 #include "plist/file_utils.h"
+#include "testing/scoped_environment.h"
 #include "testing/temp_dir.h"
 
 namespace quillon::testing {
 
 // Writes an executable file.
-inline std::string writeScript(const TempDir& dir, const std::string& name, const std::string& text) {
+inline std::string writeScript(const TempDir& dir, const std::string& name,
+                               const std::string& text) {
     const std::string path = dir.write(name, text);
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     return path;
@@ -35,8 +38,8 @@ inline std::string makeAppBundle(const TempDir& dir, const std::string& relative
 }
 
 // Waits up to timeout for path to exist and returns its contents; nothing on time-out.
-inline std::optional<std::string> waitForFile(const std::string& path,
-                                              std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+inline std::optional<std::string> waitForFile(
+    const std::string& path, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
         std::error_code ec;
@@ -46,26 +49,5 @@ inline std::optional<std::string> waitForFile(const std::string& path,
     }
     return std::nullopt;
 }
-
-// Sets an environment variable for the life of the object.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 }  // namespace quillon::testing
