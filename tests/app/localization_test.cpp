@@ -14,10 +14,8 @@
 #include <QTreeWidget>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 
 #include "adapters/qt/qt_pane_host.h"
 #include "app/quillon-settings/settings_window.h"
@@ -39,13 +37,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 std::string unescapeXml(std::string text) {
     for (auto [from, to] :
          {std::pair{"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}}) {
@@ -65,7 +56,7 @@ std::set<std::string> shownTexts() {
         R"re(<(?:property|attribute) name="(?:text|title|windowTitle|placeholderText|accessibleName|accessibleDescription|toolTip|suffix|prefix)">\s*<string>([^<]+)</string>)re");
     for (const auto& entry : fs::directory_iterator(source / "resources")) {
         if (entry.path().extension() != ".ui") continue;
-        const std::string xml = readFile(entry.path());
+        const std::string xml = testing::readAll(entry.path());
         for (std::sregex_iterator it(xml.begin(), xml.end(), uiText), end; it != end; ++it)
             texts.insert(unescapeXml((*it)[1]));
     }
@@ -77,7 +68,7 @@ std::set<std::string> shownTexts() {
         // The desktop-entry reader localizes entries of other programs, not texts of ours.
         if (entry.path().extension() != ".cpp" || entry.path().parent_path().filename() == "xdg")
             continue;
-        const std::string code = readFile(entry.path());
+        const std::string code = testing::readAll(entry.path());
         for (std::sregex_iterator it(code.begin(), code.end(), call), end; it != end; ++it) {
             const std::string args = (*it)[1];
             for (std::sregex_iterator lit(args.begin(), args.end(), literal); lit != end; ++lit) {
@@ -91,7 +82,8 @@ std::set<std::string> shownTexts() {
         }
     }
     // The names of the devices' controls in the shipped device table.
-    const std::string devices = readFile(source / "resources" / "QuillonMouseDevices.plist");
+    const std::string devices =
+        testing::readAll(source / "resources" / "QuillonMouseDevices.plist");
     const std::regex controlName(R"re(<key>name</key>\s*<string>([^<]+)</string>)re");
     for (std::sregex_iterator it(devices.begin(), devices.end(), controlName), end; it != end; ++it)
         texts.insert(unescapeXml((*it)[1]));
@@ -106,9 +98,9 @@ std::set<std::string> shownTexts() {
 }
 
 DictRef table(const char* language) {
-    DictRef parsed =
-        parseStringsTable(readFile(testing::sourceDir() / "resources" /
-                                   (std::string(language) + ".lproj") / "Localizable.strings"));
+    DictRef parsed = parseStringsTable(
+        testing::readAll(testing::sourceDir() / "resources" / (std::string(language) + ".lproj") /
+                         "Localizable.strings"));
     EXPECT_TRUE(parsed) << language << " table does not parse";
     return parsed ? parsed : Dictionary::create();
 }

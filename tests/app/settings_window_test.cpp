@@ -259,5 +259,20 @@ TEST_F(SettingsWindowTest, the_pointer_tab_stores_the_global_options_in_the_file
         << "the helper is told";
 }
 
+TEST_F(SettingsWindowTest, a_click_in_a_panel_is_one_edit) {
+    int reports = 0;
+    pane.properties().addObserver("ui.modalCheckState",
+                                  [&reports](const std::string&, const Value&) { ++reports; });
+    QTimer::singleShot(0, window.find<QDialog>("iboModalPanel"), [&] {
+        reports = 0;
+        window.find<QCheckBox>("modalCheck")->click();
+        window.find<QPushButton>("modalOK")->click();
+    });
+    pane.modalMessage("[0] settings for [1] devices already exist", {"Mail", "Tamber"},
+                      std::string("Apply to All"), false, std::string("Replace"),
+                      std::string("Skip"), std::nullopt);
+    EXPECT_EQ(reports, 1) << "a panel's control is bound once, so a click stores once";
+}
+
 }  // namespace
 }  // namespace quillon

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "testing/run_process.h"
 #include "testing/temp_dir.h"
@@ -13,13 +12,6 @@ namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 std::size_t count(const std::string& text, const std::regex& pattern) {
     return static_cast<std::size_t>(
@@ -30,11 +22,11 @@ const std::regex kPage(R"(/Type\s*/Page\b)");
 const std::regex kImage(R"(/Subtype\s*/Image\b)");
 
 TEST(manual, the_bundle_holds_the_manual_with_every_screenshot) {
-    const std::string pdf = readFile(QUILLON_MANUAL_PDF);
+    const std::string pdf = testing::readAll(QUILLON_MANUAL_PDF);
     ASSERT_TRUE(pdf.starts_with("%PDF-")) << QUILLON_MANUAL_PDF;
     EXPECT_GE(count(pdf, kPage), 6u);
     // One picture for each screenshot the manual shows.
-    const std::string markdown = readFile(fs::path(QUILLON_SOURCE) / "docs" / "manual.md");
+    const std::string markdown = testing::readAll(fs::path(QUILLON_SOURCE) / "docs" / "manual.md");
     const std::size_t screenshots = count(markdown, std::regex(R"(!\[[^\]]*\]\(manual/)"));
     EXPECT_GE(screenshots, 5u);
     EXPECT_EQ(count(pdf, kImage), screenshots);
@@ -65,7 +57,7 @@ TEST(manual, a_missing_screenshot_or_an_empty_manual_fails_and_leaves_no_pdf) {
         longText += "## Section " + std::to_string(i) + "\n\nText.\n\n";
     result = run(longText);
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_GE(count(readFile(out), kPage), 3u);
+    EXPECT_GE(count(testing::readAll(out), kPage), 3u);
     EXPECT_FALSE(fs::exists(out + ".part"));
 }
 

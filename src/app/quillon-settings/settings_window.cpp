@@ -49,9 +49,8 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
     const Localize localize = [&bundle](const QString& english) {
         return QString::fromStdString(bundle.localizedString(english.toStdString(), "Localizable"));
     };
+    // The panels are the window's children, so one walk covers them too.
     localizeTree(this, localize);
-    for (QDialog* panel : panels_)
-        localizeTree(panel, localize);
     const std::string name = bundle.objectForInfoDictionaryKey("CFBundleName").asString();
     if (!name.empty()) setWindowTitle(QString::fromStdString(name));
     styleTexts();
@@ -71,8 +70,6 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
         },
         [&actions](const std::string& operation) { return actions.count(operation) > 0; });
     binder_->bindTree(this);
-    for (QDialog* panel : panels_)
-        binder_->bindTree(panel);
 }
 
 SettingsWindow::~SettingsWindow() {
@@ -86,12 +83,7 @@ SettingsWindow::~SettingsWindow() {
 }
 
 QObject* SettingsWindow::findObject(const char* name) const {
-    if (auto* found = findChild<QObject*>(name)) return found;
-    for (QDialog* panel : panels_) {
-        if (panel->objectName() == QLatin1String(name)) return panel;
-        if (auto* inPanel = panel->findChild<QObject*>(name)) return inPanel;
-    }
-    return nullptr;
+    return findChild<QObject*>(name);
 }
 
 void SettingsWindow::loadPanels() {
