@@ -1,26 +1,50 @@
 #!/usr/bin/env bash
-# Builds startup_bench in Release and runs it on offscreen Qt inside a private session bus, with a
-# throwaway home; prints how the settings window's start-up compares with a bare Qt window.
+# Builds startup_bench in Release and runs it inside a private session bus with a throwaway home
+# and the stand-in helper serving one simulated device, as a user's desktop has it: first on an X
+# server (Xvfb), as the window starts on a desktop, then on offscreen Qt, which leaves out the
+# display and so shows the window's own share more sharply. Prints how the settings window's
+# start-up compares with a bare Qt window on each.
 # Usage: bench/startup.sh [BENCHMARK_ARGS...]
 set -euo pipefail
+self="$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
 cd "$(dirname "$0")/.."
+build=${QUILLON_BENCH_BUILD:-build/bench}
+
+# Inside the private bus and the X server: the helper in the background, then both runs.
+if [ "${1:-}" = "--in-session" ]; then
+  shift
+  log=$build/startup-helper.log
+  "$build/tools/quillon-helper/quillon-helper" --device pid=0x1056,transport=1,interface=0 \
+    --log "$log" &
+  helper=$!
+  trap 'kill "$helper" 2>/dev/null || true; wait "$helper" 2>/dev/null || true' EXIT
+  for _ in $(seq 100); do
+    grep -q 'ready name=' "$log" 2>/dev/null && break
+    sleep 0.1
+  done
+  for platform in xcb offscreen; do
+    QT_QPA_PLATFORM=$platform "$build/bench/startup_bench" \
+      --benchmark_out="$build/startup_bench.$platform.json" --benchmark_out_format=json "$@"
+  done
+  exit 0
+fi
 
 scripts/deps.sh test
-build=${QUILLON_BENCH_BUILD:-build/bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_BENCH=ON -DQUILLON_TESTS=OFF >/dev/null
-cmake --build "$build" --target startup_bench -j 2
+cmake --build "$build" --target startup_bench quillon-helper -j "$(nproc)"
 
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
-json=$build/startup_bench.json
-HOME=$home XDG_CONFIG_HOME=$home/.config QT_QPA_PLATFORM=offscreen \
-  dbus-run-session -- "$build/bench/startup_bench" --benchmark_out="$json" --benchmark_out_format=json "$@"
-python3 - "$json" <<'PY'
+HOME=$home XDG_CONFIG_HOME=$home/.config xvfb-run -a -s "-screen 0 1280x800x24" \
+  dbus-run-session -- "$self" --in-session "$@"
+python3 - "$build" <<'PY'
 import json, sys
-runs = json.load(open(sys.argv[1]))["benchmarks"]
-median = {r["run_name"].split("/")[0]: r["real_time"] for r in runs if r.get("aggregate_name") == "median"}
-bare, window = median.get("BM_BareQtWindow"), median.get("BM_SettingsWindow")
-if bare and window:
-    print(f"start-up, median of 5: bare Qt window {bare:.1f} ms, settings window {window:.1f} ms, "
-          f"ratio {window / bare:.2f}")
+for platform, label in (("xcb", "on an X server"), ("offscreen", "offscreen")):
+    runs = json.load(open(f"{sys.argv[1]}/startup_bench.{platform}.json"))["benchmarks"]
+    median = {r["run_name"].split("/")[0]: r["real_time"]
+              for r in runs if r.get("aggregate_name") == "median"}
+    bare, window = median.get("BM_BareQtWindow"), median.get("BM_SettingsWindow")
+    if bare and window:
+        print(f"start-up {label}, median of 5: bare Qt window {bare:.1f} ms, "
+              f"settings window {window:.1f} ms, ratio {window / bare:.2f}")
 PY

@@ -1,7 +1,8 @@
 // Start-up of the settings window against a bare Qt window: the time from starting the process to
 // the picture of its first shown frame, which each takes once it is shown (as an uncompressed BMP,
 // so that the picture costs both alike). What a window does when it closes is not start-up and
-// is left out of the time. Run under offscreen Qt inside a session bus (bench/startup.sh).
+// is left out of the time. Run on an X server and offscreen, inside a session bus with the helper
+// (bench/startup.sh).
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/wait.h>
