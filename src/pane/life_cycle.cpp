@@ -112,15 +112,10 @@ void QuillonMousePane::mainViewDidLoad() {
         button->setAttributedAlternateTitle(newHyperlink(button->title(), true));
     }
 
-    if (services_.macroEditorFactory) {
+    if (services_.macroEditorFactory)
         fMacroViewController = services_.macroEditorFactory("QUMacroView", *fPrefPaneBundle);
-        if (fMacroViewController) {
-            Rect frame = iboOptionsViewMacroFrame ? iboOptionsViewMacroFrame->frame() : Rect{};
-            fMacroViewController->view().setFrame(Rect{0, 0, frame.width, frame.height});
-            if (iboOptionsViewMacroFrame)
-                iboOptionsViewMacroFrame->addSubview(fMacroViewController->view());
-        }
-    }
+    fMacroViewPlaced = false;
+    placeMacroEditor();
 
     readPrefsFromFile();
 
@@ -156,6 +151,14 @@ void QuillonMousePane::mainViewDidLoad() {
         });
     getDevicesFromHelper();
     services_.runLoop.performAfterDelay(0.5, whileAlive(&QuillonMousePane::updateDextState));
+}
+
+void QuillonMousePane::placeMacroEditor() {
+    if (!fMacroViewController || !iboOptionsViewMacroFrame || fMacroViewPlaced) return;
+    fMacroViewPlaced = true;
+    const Rect frame = iboOptionsViewMacroFrame->frame();
+    fMacroViewController->view().setFrame(Rect{0, 0, frame.width, frame.height});
+    iboOptionsViewMacroFrame->addSubview(fMacroViewController->view());
 }
 
 void QuillonMousePane::didSelect() {

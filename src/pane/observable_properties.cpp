@@ -16,7 +16,7 @@ bool splitKeyPath(std::string_view keyPath, std::string_view& property, std::str
 ObservableProperties::ObservableProperties(std::vector<std::string> propertyNames) {
     properties_.reserve(propertyNames.size());
     for (auto& name : propertyNames)
-        properties_.push_back(Property{std::move(name), nullptr, 0, {}});
+        properties_.push_back(Property{std::move(name), nullptr, 0, {}, {}});
 }
 
 ObservableProperties::~ObservableProperties() {
@@ -77,8 +77,16 @@ void ObservableProperties::report(const std::string& name, const std::string& ke
     std::vector<Observation> observations;
     for (const auto& observation : property->observations)
         if (observation.key == key) observations.push_back(observation);
-    for (const auto& observation : observations)
+    const std::uint64_t serial = ++reportSerial_;
+    // A node of the map stays where it is while others are added.
+    std::uint64_t& latest = property->latestReports[key];
+    latest = serial;
+    for (const auto& observation : observations) {
+        // An observer stored this key again (a field's text cut to one character, say): every
+        // observer has had that newer value already, and must not be handed this one after it.
+        if (latest != serial) return;
         observation.observer(observation.keyPath, newValue);
+    }
 }
 
 ObservableProperties::ObserverId ObservableProperties::addObserver(std::string_view keyPath,

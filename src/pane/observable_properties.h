@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,9 @@ private:
         DictRef dict;
         Dictionary::ListenerId listener = 0;
         std::vector<Observation> observations;
+        // The serial of the latest report of each key, so that a report an observer has
+        // overtaken by storing again goes no further.
+        std::map<std::string, std::uint64_t, std::less<>> latestReports;
     };
 
     Property* find(std::string_view name);
@@ -60,6 +64,7 @@ private:
 
     std::vector<Property> properties_;
     ObserverId nextId_ = 1;
+    std::uint64_t reportSerial_ = 0;
 };
 
 // Splits "property.key" at its first dot; false when there is no dot.

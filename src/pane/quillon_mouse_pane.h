@@ -58,6 +58,9 @@ public:
     void willUnselect() override;
     void sysPrefWindowDidBecomeKey();
     void sysPrefWindowDidResignKey();
+    // Places the macro editor's view into iboOptionsViewMacroFrame, once. mainViewDidLoad does it;
+    // a window that connects the frame later calls it then.
+    void placeMacroEditor();
 
     // The five state dictionaries. settings, action, options and state are the records inside
     // fPrefs themselves, so an edit through them is an edit of the preferences.
@@ -171,7 +174,8 @@ public:
     void receiveKeystroke(std::uint8_t keyCode, std::uint16_t modifiers);
     bool fKeyEventsHooked = false;
 
-    // Outlets, connected by the window before mainViewDidLoad; any may be missing.
+    // Outlets, connected by the window before mainViewDidLoad (the action editor's two may come
+    // later); any may be missing.
     TabView* iboPaneTabs = nullptr;
     TabView* iboMainTabs = nullptr;
     PopUpButton* iboOptionsMenuTarget = nullptr;
@@ -200,6 +204,7 @@ public:
     bool fDontObserve = false;
     bool fSelfChangingOptions = false;
     std::unique_ptr<MacroEditor> fMacroViewController;
+    bool fMacroViewPlaced = false;
 
 private:
     // A call of method that does nothing once the pane is gone, for the run loop and observers.

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <cstdio>
 #include <functional>
@@ -54,6 +55,9 @@ protected:
     ActionEditorWindowTest() {
         window.load();
         window.show();
+        // The editor's pages are made when the user first opens the Buttons tab.
+        auto* tabs = window.find<QTabWidget>("iboMainTabs");
+        tabs->setCurrentWidget(window.find<QWidget>("buttonsTab"));
         ArrayRef list = makeArray({makeDictionary(
             {{"pid", Integer(0x1056)}, {"transport", Integer(1)}, {"interface", Integer(0)}})});
         bus.receive(std::string(kDevicesNotificationName),

@@ -57,5 +57,21 @@ TEST(observable_properties, observers_may_store_and_assign_while_being_told) {
     EXPECT_EQ(properties.valueForKeyPath("ui.b"), Integer(1));
 }
 
+// A field bound after the pane's own observer must end up showing the text the pane cut, not the
+// text typed before the cut.
+TEST(observable_properties, an_observer_that_stores_again_overtakes_the_report_for_later_ones) {
+    ObservableProperties properties({"action"});
+    properties.set("action", Dictionary::create());
+    properties.addObserver("action.char", [&](const std::string&, const Value& value) {
+        const std::string text = value.asString();
+        if (text.size() > 1) properties.get("action")->set("char", text.substr(text.size() - 1));
+    });
+    std::vector<Value> shown;
+    properties.addObserver("action.char",
+                           [&](const std::string&, const Value& value) { shown.push_back(value); });
+    properties.get("action")->set("char", std::string("ab"));
+    EXPECT_EQ(shown, (std::vector<Value>{std::string("b")}));
+}
+
 }  // namespace
 }  // namespace quillon

@@ -48,6 +48,7 @@ class QtMacroEditor::List final : public MacroStepList {
 public:
     explicit List(std::shared_ptr<const Bundle> bundle);
     ~List() override;
+    void loadView();
 
     void reloadData() override;
     std::int64_t numberOfRows() const override { return std::int64_t(rows_.size()); }
@@ -162,6 +163,13 @@ public:
 
 QtMacroEditor::List::List(std::shared_ptr<const Bundle> bundle)
     : controller(bundle), bundle_(std::move(bundle)) {
+    controller.setMacroList(this);
+}
+
+// The layout is made when the view is first asked for, which the window does once it shows the
+// macro's page: until then the list has nothing to show, and the controller keeps the macro.
+void QtMacroEditor::List::loadView() {
+    if (view) return;
     root = new QWidget;
     ui_.setupUi(root);
     tree = ui_.macroList;
@@ -185,7 +193,7 @@ QtMacroEditor::List::List(std::shared_ptr<const Bundle> bundle)
     }
     root->installEventFilter(new Placement(root));
     view = std::make_unique<QtView>(root);
-    controller.setMacroList(this);
+    reloadData();
 }
 
 QtMacroEditor::List::~List() {
@@ -318,6 +326,7 @@ QtMacroEditor::QtMacroEditor(std::shared_ptr<const Bundle> bundle)
 QtMacroEditor::~QtMacroEditor() = default;
 
 View& QtMacroEditor::view() {
+    list_->loadView();
     return *list_->view;
 }
 
@@ -334,10 +343,12 @@ void QtMacroEditor::receiveKeystroke(std::uint8_t keyCode, std::uint16_t modifie
 }
 
 QWidget* QtMacroEditor::widget() const {
+    list_->loadView();
     return list_->root;
 }
 
 QTreeWidget* QtMacroEditor::macroList() const {
+    list_->loadView();
     return list_->tree;
 }
 

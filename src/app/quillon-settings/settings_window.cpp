@@ -17,6 +17,7 @@
 #include "adapters/qt/qt_pane_host.h"
 #include "adapters/qt/quillon_path_view.h"
 #include "pane/quillon_mouse_pane.h"
+#include "ui_ActionEditor.h"
 #include "ui_MessagePanel.h"
 #include "ui_NewSettingsPanel.h"
 #include "ui_QuillonMouse.h"
@@ -45,15 +46,12 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
     form.setupUi(this);
     loadPanels();
 
-    const Bundle& bundle = *host_.bundle();
-    const Localize localize = [&bundle](const QString& english) {
-        return QString::fromStdString(bundle.localizedString(english.toStdString(), "Localizable"));
-    };
     // The panels are the window's children, so one walk covers them too.
-    localizeTree(this, localize);
-    const std::string name = bundle.objectForInfoDictionaryKey("CFBundleName").asString();
+    localize(this);
+    const std::string name =
+        host_.bundle()->objectForInfoDictionaryKey("CFBundleName").asString();
     if (!name.empty()) setWindowTitle(QString::fromStdString(name));
-    styleTexts();
+    styleTexts(this);
 
     host_.setMainView(this);
     connectOutlets();
@@ -70,6 +68,11 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
         },
         [&actions](const std::string& operation) { return actions.count(operation) > 0; });
     binder_->bindTree(this);
+
+    if (auto* tabs = find<QTabWidget>("iboMainTabs"))
+        QObject::connect(tabs, &QTabWidget::currentChanged, this,
+                         [this] { loadActionEditorIfShown(); });
+    loadActionEditorIfShown();
 }
 
 SettingsWindow::~SettingsWindow() {
@@ -93,8 +96,15 @@ void SettingsWindow::loadPanels() {
     panels_.push_back(makePanel<Ui::SpeedOptionsPanel>(this));
 }
 
-void SettingsWindow::styleTexts() {
-    for (QLabel* label : findChildren<QLabel*>()) {
+void SettingsWindow::localize(QWidget* root) {
+    const Bundle& bundle = *host_.bundle();
+    localizeTree(root, [&bundle](const QString& english) {
+        return QString::fromStdString(bundle.localizedString(english.toStdString(), "Localizable"));
+    });
+}
+
+void SettingsWindow::styleTexts(QWidget* root) {
+    for (QLabel* label : root->findChildren<QLabel*>()) {
         if (label->property("secondary").toBool()) {
             QPalette palette = label->palette();
             palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
@@ -109,7 +119,7 @@ void SettingsWindow::styleTexts() {
     }
     // The menus' labels share one width, so that the menus line up in the user's language too.
     int width = 0;
-    const auto menuLabels = findChildren<QLabel*>();
+    const auto menuLabels = root->findChildren<QLabel*>();
     for (QLabel* label : menuLabels)
         if (label->property("menuLabel").toBool())
             width = std::max(width, label->sizeHint().width());
@@ -117,37 +127,34 @@ void SettingsWindow::styleTexts() {
         if (label->property("menuLabel").toBool()) label->setFixedWidth(width);
 }
 
+// Each outlet wraps the widget of its name; a name the layout lacks leaves the field empty, which
+// the pane copes with.
+template <class Outlet, class Widget, class Field>
+void SettingsWindow::connectOutlet(const char* name, Field*& field) {
+    Widget* widget = find<Widget>(name);
+    if (!widget) return;
+    auto outlet = std::make_shared<Outlet>(widget);
+    field = outlet.get();
+    outlets_.push_back(outlet);
+    detachOutlets_.push_back([&field] { field = nullptr; });
+}
+
 void SettingsWindow::connectOutlets() {
-    // Each outlet wraps the widget of its name; a name the layout lacks leaves the field empty,
-    // which the pane copes with.
-    auto connect = [this]<class Outlet, class Widget, class Field>(const char* name,
-                                                                   Field*& field) {
-        Widget* widget = find<Widget>(name);
-        if (!widget) return;
-        auto outlet = std::make_shared<Outlet>(widget);
-        field = outlet.get();
-        outlets_.push_back(outlet);
-        detachOutlets_.push_back([&field] { field = nullptr; });
-    };
     QuillonMousePane& p = pane_;
-    connect.operator()<QtTabView, QStackedWidget>("iboPaneTabs", p.iboPaneTabs);
-    connect.operator()<QtTabView, QTabWidget>("iboMainTabs", p.iboMainTabs);
-    connect.operator()<QtPopUpButton, QComboBox>("iboOptionsMenuTarget", p.iboOptionsMenuTarget);
-    connect.operator()<QtPopUpButton, QComboBox>("iboOptionsMenuDevices", p.iboOptionsMenuDevices);
-    connect.operator()<QtOutlineView, QTreeWidget>("iboOptionsListControls",
-                                                   p.iboOptionsListControls);
-    connect.operator()<QtTextField, QLineEdit>("iboOptionsFieldKeystroke",
-                                               p.iboOptionsFieldKeystroke);
-    connect.operator()<QtView, QWidget>("iboOptionsViewMacroFrame", p.iboOptionsViewMacroFrame);
-    connect.operator()<QtButton, QPushButton>("iboInfoButtonManual", p.iboInfoButtonManual);
-    connect.operator()<QtButton, QPushButton>("iboInfoButtonURL", p.iboInfoButtonURL);
-    connect.operator()<QtPanel, QDialog>("iboModalPanel", p.iboModalPanel);
-    connect.operator()<QtPanel, QDialog>("iboNewSettingsPanel", p.iboNewSettingsPanel);
-    connect.operator()<QtPanel, QDialog>("iboRenamePanel", p.iboRenamePanel);
-    connect.operator()<QtTextField, QLineEdit>("iboRenameTextName", p.iboRenameTextName);
-    connect.operator()<QtTextField, QLineEdit>("iboRenameFieldName", p.iboRenameFieldName);
-    connect.operator()<QtPanel, QDialog>("iboSpeedOptionsPanel", p.iboSpeedOptionsPanel);
-    connect.operator()<QtIndicatorView, QuillonPathView>("iboPathView", p.iboPathView);
+    connectOutlet<QtTabView, QStackedWidget>("iboPaneTabs", p.iboPaneTabs);
+    connectOutlet<QtTabView, QTabWidget>("iboMainTabs", p.iboMainTabs);
+    connectOutlet<QtPopUpButton, QComboBox>("iboOptionsMenuTarget", p.iboOptionsMenuTarget);
+    connectOutlet<QtPopUpButton, QComboBox>("iboOptionsMenuDevices", p.iboOptionsMenuDevices);
+    connectOutlet<QtOutlineView, QTreeWidget>("iboOptionsListControls", p.iboOptionsListControls);
+    connectOutlet<QtButton, QPushButton>("iboInfoButtonManual", p.iboInfoButtonManual);
+    connectOutlet<QtButton, QPushButton>("iboInfoButtonURL", p.iboInfoButtonURL);
+    connectOutlet<QtPanel, QDialog>("iboModalPanel", p.iboModalPanel);
+    connectOutlet<QtPanel, QDialog>("iboNewSettingsPanel", p.iboNewSettingsPanel);
+    connectOutlet<QtPanel, QDialog>("iboRenamePanel", p.iboRenamePanel);
+    connectOutlet<QtTextField, QLineEdit>("iboRenameTextName", p.iboRenameTextName);
+    connectOutlet<QtTextField, QLineEdit>("iboRenameFieldName", p.iboRenameFieldName);
+    connectOutlet<QtPanel, QDialog>("iboSpeedOptionsPanel", p.iboSpeedOptionsPanel);
+    connectOutlet<QtIndicatorView, QuillonPathView>("iboPathView", p.iboPathView);
     // The list's data source and delegate go with the window.
     detachOutlets_.insert(detachOutlets_.begin(), [&p] {
         if (p.iboOptionsListControls) {
@@ -155,6 +162,52 @@ void SettingsWindow::connectOutlets() {
             p.iboOptionsListControls->setDelegate(nullptr);
         }
     });
+}
+
+void SettingsWindow::loadActionEditorIfShown() {
+    auto* tabs = find<QTabWidget>("iboMainTabs");
+    auto* holder = find<QWidget>("actionEditor");
+    if (tabs && holder && tabs->currentWidget() && tabs->currentWidget()->isAncestorOf(holder))
+        loadActionEditor();
+}
+
+void SettingsWindow::loadActionEditor() {
+    auto* holder = find<QWidget>("actionEditor");
+    if (actionEditorLoaded_ || !holder || !holder->layout()) return;
+    actionEditorLoaded_ = true;
+    auto* editor = new QWidget(holder);
+    Ui::ActionEditor form;
+    form.setupUi(editor);
+    localize(editor);
+    styleTexts(editor);
+    holder->layout()->addWidget(editor);
+    // Shown now rather than when the layout gets round to it, so that it is whole at once.
+    editor->show();
+
+    // Tab goes from the controls list through the editor's fields, in the order of its layout, to
+    // the footer. A compound control (a spin box and its field) moves as one.
+    QWidget* previous = find<QWidget>("iboOptionsListControls");
+    std::vector<QWidget*> stops;
+    for (QWidget* w = editor->nextInFocusChain(); w != editor && editor->isAncestorOf(w);
+         w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) &&
+            std::none_of(stops.begin(), stops.end(),
+                         [w](QWidget* stop) { return stop->isAncestorOf(w); }))
+            stops.push_back(w);
+    // The footer's place in the chain is no longer right after the list: it follows again.
+    for (const char* name : {"iboInfoButtonManual", "iboInfoButtonURL"})
+        if (QWidget* w = find<QWidget>(name)) stops.push_back(w);
+    for (QWidget* w : stops)
+        if (previous) {
+            QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+
+    QuillonMousePane& p = pane_;
+    connectOutlet<QtTextField, QLineEdit>("iboOptionsFieldKeystroke", p.iboOptionsFieldKeystroke);
+    connectOutlet<QtView, QWidget>("iboOptionsViewMacroFrame", p.iboOptionsViewMacroFrame);
+    binder_->bindTree(editor);
+    if (loaded_) pane_.placeMacroEditor();
 }
 
 void SettingsWindow::load() {

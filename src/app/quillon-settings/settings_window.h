@@ -18,7 +18,9 @@ class QuillonMousePane;
 
 // Made after the pane and the host and destroyed before them. The window connects the pane's
 // outlets and becomes the host's main view; load() runs mainViewDidLoad once, and showing and
-// hiding the window run didSelect and willUnselect, alternately.
+// hiding the window run didSelect and willUnselect, alternately. The action editor's pages, most of
+// the window's widgets, are made when the Buttons tab is first shown, so that the window shows
+// sooner.
 class SettingsWindow final : public QWidget {
 public:
     SettingsWindow(QuillonMousePane& pane, QtPaneHost& host);
@@ -26,6 +28,11 @@ public:
 
     void load();
     bool isPaneSelected() const { return selected_; }
+
+    // Makes the action editor's pages now, if they are not made yet (the Buttons tab does it when
+    // it is first shown).
+    void loadActionEditor();
+    bool isActionEditorLoaded() const { return actionEditorLoaded_; }
 
     // A widget or panel of the loaded layouts by object name, for tests and tools.
     template <class T>
@@ -43,12 +50,17 @@ protected:
 private:
     void loadPanels();
     void connectOutlets();
-    void styleTexts();
+    template <class Outlet, class Widget, class Field>
+    void connectOutlet(const char* name, Field*& field);
+    void localize(QWidget* root);
+    void styleTexts(QWidget* root);
+    void loadActionEditorIfShown();
 
     QuillonMousePane& pane_;
     QtPaneHost& host_;
     bool loaded_ = false;
     bool selected_ = false;
+    bool actionEditorLoaded_ = false;
     std::vector<QDialog*> panels_;
     std::vector<std::shared_ptr<void>> outlets_;
     std::vector<std::function<void()>> detachOutlets_;
