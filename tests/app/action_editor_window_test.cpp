@@ -181,7 +181,15 @@ TEST_F(ActionEditorWindowTest, every_page_stores_what_its_controls_show) {
          makeDictionary({{"command", Integer(10)}, {"char", "b"}, {"modifiers", Integer(0x0100)}})},
         {11, "text", [&] { type(find<QPlainTextEdit>("textField"), "a\nb\tc"); },
          makeDictionary({{"command", Integer(11)}, {"text", "a\nb\tc"}})},
-        {12, "macro", [] {}, makeDictionary({{"command", Integer(12)}})},
+        {12, "macro",
+         [&] {
+             // The macro editor, made before its page, is placed there once the page is made.
+             auto* frame = find<QWidget>("iboOptionsViewMacroFrame");
+             auto* list = frame->findChild<QTreeWidget*>("macroList");
+             ASSERT_NE(list, nullptr);
+             EXPECT_TRUE(list->isVisible());
+         },
+         makeDictionary({{"command", Integer(12)}})},
         {16, "scroll",
          [&] {
              EXPECT_FALSE(find<QSpinBox>("scrollCount")->isHidden());

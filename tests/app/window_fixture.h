@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "adapters/qt/qt_macro_editor.h"
 #include "link/notification_protocol.h"
 #include "pane/quillon_mouse_pane.h"
 #include "testing/fake_login_items.h"
@@ -20,8 +21,9 @@ namespace quillon::testing {
 
 struct PaneDoubles {
     PaneServices services() {
-        return PaneServices{loop,    bus,  workspace, loginItems,
-                            layouts, hook, {},        home.path().string()};
+        // The window's own macro editor, as quillon-settings gives it.
+        return PaneServices{loop, bus,  workspace,         loginItems,
+                            layouts, hook, makeQtMacroEditor, home.path().string()};
     }
     // The helper reports these devices (interface 0 over USB); the pane handles them at once.
     void receiveDevices(std::initializer_list<int> productIDs) {
