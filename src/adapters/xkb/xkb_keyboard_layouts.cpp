@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string_view>
+#include <system_error>
 #include <tuple>
 #include <utility>
 
@@ -309,6 +310,33 @@ std::shared_ptr<const KeyLayout> XkbKeyboardLayouts::currentLayout() { return cu
 
 std::shared_ptr<const KeyLayout> XkbKeyboardLayouts::currentAsciiCapableLayout() {
     return asciiCapable_;
+}
+
+BackgroundKeyboardLayouts::BackgroundKeyboardLayouts(XkbLayoutSources sources) {
+    try {
+        reading_ = std::async(std::launch::async, [sources] {
+            return std::make_unique<XkbKeyboardLayouts>(sources);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: read them here and now.
+        layouts_ = std::make_unique<XkbKeyboardLayouts>(sources);
+    }
+}
+
+// The future's own destructor waits for a reading still under way.
+BackgroundKeyboardLayouts::~BackgroundKeyboardLayouts() = default;
+
+XkbKeyboardLayouts& BackgroundKeyboardLayouts::layouts() {
+    if (!layouts_) layouts_ = reading_.get();
+    return *layouts_;
+}
+
+std::shared_ptr<const KeyLayout> BackgroundKeyboardLayouts::currentLayout() {
+    return layouts().currentLayout();
+}
+
+std::shared_ptr<const KeyLayout> BackgroundKeyboardLayouts::currentAsciiCapableLayout() {
+    return layouts().currentAsciiCapableLayout();
 }
 
 }  // namespace quillon

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +64,25 @@ private:
     std::shared_ptr<const KeyLayout> current_;
     std::shared_ptr<const KeyLayout> asciiCapable_;
     XkbLayoutOrigin origin_ = XkbLayoutOrigin::none;
+};
+
+// The same layouts, read on a thread of their own so that the window is made meanwhile (reading the
+// X server's keymap or compiling one takes milliseconds); the first question waits for them.
+class BackgroundKeyboardLayouts final : public KeyboardLayouts {
+public:
+    // sources.environment is asked on that thread, so it must not change meanwhile.
+    explicit BackgroundKeyboardLayouts(XkbLayoutSources sources = XkbLayoutSources::system());
+    ~BackgroundKeyboardLayouts() override;
+
+    std::shared_ptr<const KeyLayout> currentLayout() override;
+    std::shared_ptr<const KeyLayout> currentAsciiCapableLayout() override;
+
+    // Waits for the layouts.
+    XkbKeyboardLayouts& layouts();
+
+private:
+    std::future<std::unique_ptr<XkbKeyboardLayouts>> reading_;
+    std::unique_ptr<XkbKeyboardLayouts> layouts_;
 };
 
 // The names that /etc/default/keyboard style text sets (XKBMODEL, XKBLAYOUT, XKBVARIANT,

@@ -76,6 +76,8 @@ int main(int argc, char** argv) {
 
     const auto home = adoptUserHomeDirectory("quillon-settings");
     if (!home) return 1;
+    // Read while the bus is reached and the window is made; HOME is final by now.
+    BackgroundKeyboardLayouts layouts;
     auto bundle = std::make_shared<Bundle>(bundleDir.toStdString(), Bundle::languagesFromEnvironment());
     DBusNotificationCenter bus;
     if (!bus.isConnected())
@@ -85,7 +87,6 @@ int main(int argc, char** argv) {
         [](const std::string& id) { return sessionBusNameHasOwner(id) ? 1 : 0; });
     AutostartLoginItems loginItems;
     workspace.answerSecuritySettings(loginItems, bundle->root().string());
-    XkbKeyboardLayouts layouts;
     QtKeyEventHook keyEventHook;
     QtPaneHost host(bundle, driverStateFromBus);
     QuillonMousePane pane(host, PaneServices{loop, bus, workspace, loginItems, layouts, keyEventHook,

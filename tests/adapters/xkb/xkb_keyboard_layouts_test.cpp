@@ -255,6 +255,15 @@ TEST(xkb_layout_choice, prefers_the_x_servers_keymap) {
     EXPECT_EQ(typed(layouts, 0x06), U'z');
     EXPECT_EQ(typed(layouts, 0x4C), U'\x03');
     EXPECT_EQ(typed(layouts, 0x53), U'1');
+
+    // Read on a thread of its own while the window is made: the same keymap once asked, and
+    // nothing left behind when it is never asked.
+    BackgroundKeyboardLayouts background(withServer);
+    EXPECT_EQ(background.layouts().origin(), XkbLayoutOrigin::xServer);
+    ASSERT_TRUE(background.currentLayout());
+    EXPECT_EQ(background.currentLayout()->translate(0x06, 0), U'z');
+    EXPECT_EQ(background.currentAsciiCapableLayout()->translate(0x00, 0), U'a');
+    { BackgroundKeyboardLayouts unasked(withServer); }
 }
 
 TEST(virtual_key_codes, map_one_to_one_to_evdev_codes) {
