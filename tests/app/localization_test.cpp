@@ -149,6 +149,8 @@ TEST(localization, the_window_speaks_german_and_names_every_control_for_a_screen
     Window german("de");
     EXPECT_EQ(german.window.find<QTabWidget>("iboMainTabs")->tabText(0), "Zeiger");
     EXPECT_EQ(german.window.find<QAbstractButton>("iboInfoButtonManual")->text(), "Handbuch");
+    // The panels too, made here as the pane makes them when it first needs one.
+    german.window.panels();
     EXPECT_EQ(german.window.find<QWidget>("iboModalPanel")->windowTitle(), "Quillon Mouse");
 
     // The message panel's buttons are named by the message they show.

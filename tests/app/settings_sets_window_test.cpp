@@ -86,6 +86,7 @@ protected:
 };
 
 TEST_F(SettingsSetsWindowTest, a_new_set_for_an_application_shows_in_the_menu_and_the_file) {
+    window.panels();  // made here as the pane makes them when it first needs one
     auto* panel = window.find<QDialog>("iboNewSettingsPanel");
     ASSERT_TRUE(panel);
     EXPECT_TRUE(window.find<QRadioButton>("newSettingsModeGlobal")->isChecked())

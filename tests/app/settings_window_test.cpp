@@ -119,7 +119,8 @@ TEST_F(SettingsWindowTest,
        the_message_panel_shows_the_message_state_and_ends_with_the_button_code) {
     std::string shownText;
     bool cancelShown = false, otherShown = true, checkShown = false;
-    QTimer::singleShot(0, window.find<QDialog>("iboModalPanel"), [&] {
+    EXPECT_FALSE(window.find<QDialog>("iboModalPanel")) << "made when first needed, not at start";
+    QTimer::singleShot(0, &window, [&] {
         shownText = window.find<QLabel>("modalMessage")->text().toStdString();
         cancelShown = window.find<QPushButton>("modalCancel")->isVisible();
         otherShown = window.find<QPushButton>("modalOther")->isVisible();
@@ -139,7 +140,7 @@ TEST_F(SettingsWindowTest,
     EXPECT_TRUE(pane.ui()->boolean("modalCheckState")) << "the check box writes its state back";
     EXPECT_FALSE(window.find<QDialog>("iboModalPanel")->isVisible());
 
-    QTimer::singleShot(0, window.find<QDialog>("iboModalPanel"),
+    QTimer::singleShot(0, &window,
                        [&] { window.find<QPushButton>("modalOK")->click(); });
     EXPECT_EQ(pane.modalMessage("Main button reassigned to Mouse Click", {}, std::nullopt, false,
                                 std::string(), std::nullopt, std::nullopt),
@@ -263,7 +264,7 @@ TEST_F(SettingsWindowTest, a_click_in_a_panel_is_one_edit) {
     int reports = 0;
     pane.properties().addObserver("ui.modalCheckState",
                                   [&reports](const std::string&, const Value&) { ++reports; });
-    QTimer::singleShot(0, window.find<QDialog>("iboModalPanel"), [&] {
+    QTimer::singleShot(0, &window, [&] {
         reports = 0;
         window.find<QCheckBox>("modalCheck")->click();
         window.find<QPushButton>("modalOK")->click();

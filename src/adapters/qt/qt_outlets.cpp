@@ -136,22 +136,27 @@ void QtTabView::selectTabViewItemAtIndex(int index) {
 
 // Text field
 
-QtTextField::QtTextField(QLineEdit* edit, int tag) : edit_(edit), tag_(tag) {}
+QtTextField::QtTextField(MadeWhenNeeded<QLineEdit> edit, int tag)
+    : edit_(std::move(edit)), tag_(tag) {}
 
 std::string QtTextField::stringValue() const {
-    return edit_ ? edit_->text().toStdString() : std::string();
+    QLineEdit* edit = edit_.get();
+    return edit ? edit->text().toStdString() : std::string();
 }
 
 void QtTextField::setStringValue(const std::string& text) {
-    if (edit_) edit_->setText(qt(text));
+    if (QLineEdit* edit = edit_.get()) edit->setText(qt(text));
 }
 
 std::string QtTextField::placeholderString() const {
-    return edit_ ? edit_->placeholderText().toStdString() : std::string();
+    QLineEdit* edit = edit_.get();
+    return edit ? edit->placeholderText().toStdString() : std::string();
 }
 
 bool QtTextField::hasFieldEditor() const {
-    return edit_ && edit_->hasFocus();
+    // A field not made yet edits nothing; asking must not make it.
+    QLineEdit* edit = edit_.ifMade();
+    return edit && edit->hasFocus();
 }
 
 // Button
@@ -193,10 +198,11 @@ void QtButton::applyStyle() {
 
 // Panel
 
-QtPanel::QtPanel(QDialog* dialog) : dialog_(dialog) {}
+QtPanel::QtPanel(MadeWhenNeeded<QDialog> dialog) : dialog_(std::move(dialog)) {}
 
 void QtPanel::setHidden(bool hidden) {
-    if (dialog_) dialog_->setHidden(hidden);
+    // Hiding a panel not made yet leaves it unmade.
+    if (QDialog* dialog = hidden ? dialog_.ifMade() : dialog_.get()) dialog->setHidden(hidden);
 }
 
 // Outline view

@@ -11,15 +11,36 @@
 #include <QTreeWidget>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "adapters/qt/quillon_path_view.h"
 #include "platform/outlets.h"
 
 namespace quillon {
+
+// A widget that the window makes only when it is first needed, as it makes its panels; a plain
+// pointer is a widget made already.
+template <class Widget>
+class MadeWhenNeeded {
+public:
+    MadeWhenNeeded(Widget* widget) : widget_(widget) {}  // NOLINT: a made widget converts as is
+    explicit MadeWhenNeeded(std::function<Widget*()> make) : make_(std::move(make)) {}
+    Widget* get() const {
+        if (make_) widget_ = std::exchange(make_, nullptr)();
+        return widget_;
+    }
+    // Without making it: nothing while it is not made yet.
+    Widget* ifMade() const { return make_ ? nullptr : widget_.data(); }
+
+private:
+    mutable std::function<Widget*()> make_;
+    mutable QPointer<Widget> widget_;
+};
 
 class QtView final : public View {
 public:
@@ -78,7 +99,7 @@ private:
 
 class QtTextField final : public TextField {
 public:
-    explicit QtTextField(QLineEdit* edit, int tag = 0);
+    explicit QtTextField(MadeWhenNeeded<QLineEdit> edit, int tag = 0);
     std::string stringValue() const override;
     void setStringValue(const std::string& text) override;
     std::string placeholderString() const override;
@@ -87,7 +108,7 @@ public:
     int tag() const override { return tag_; }
 
 private:
-    QPointer<QLineEdit> edit_;
+    MadeWhenNeeded<QLineEdit> edit_;
     int tag_;
 };
 
@@ -113,12 +134,12 @@ private:
 // A panel is a dialog; the host runs it window-modally.
 class QtPanel final : public Panel {
 public:
-    explicit QtPanel(QDialog* dialog);
+    explicit QtPanel(MadeWhenNeeded<QDialog> dialog);
     void setHidden(bool hidden) override;
-    QDialog* dialog() const { return dialog_; }
+    QDialog* dialog() const { return dialog_.get(); }
 
 private:
-    QPointer<QDialog> dialog_;
+    MadeWhenNeeded<QDialog> dialog_;
 };
 
 // A flat list: the rows are the root's children, titled by the data source's object value.

@@ -44,9 +44,7 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
     : QWidget(nullptr), pane_(pane), host_(host) {
     Ui::QuillonMouseWindow form;
     form.setupUi(this);
-    loadPanels();
 
-    // The panels are the window's children, so one walk covers them too.
     localize(this);
     const std::string name =
         host_.bundle()->objectForInfoDictionaryKey("CFBundleName").asString();
@@ -89,11 +87,23 @@ QObject* SettingsWindow::findObject(const char* name) const {
     return findChild<QObject*>(name);
 }
 
+// The panels are made when the pane first needs one, not before the window shows.
 void SettingsWindow::loadPanels() {
+    if (!panels_.empty()) return;
     panels_.push_back(makePanel<Ui::MessagePanel>(this));
     panels_.push_back(makePanel<Ui::NewSettingsPanel>(this));
     panels_.push_back(makePanel<Ui::RenamePanel>(this));
     panels_.push_back(makePanel<Ui::SpeedOptionsPanel>(this));
+    for (QDialog* panel : panels_) {
+        localize(panel);
+        styleTexts(panel);
+        binder_->bindTree(panel);
+    }
+}
+
+const std::vector<QDialog*>& SettingsWindow::panels() {
+    loadPanels();
+    return panels_;
 }
 
 void SettingsWindow::localize(QWidget* root) {
@@ -131,11 +141,24 @@ void SettingsWindow::styleTexts(QWidget* root) {
 // the pane copes with.
 template <class Outlet, class Widget, class Field>
 void SettingsWindow::connectOutlet(const char* name, Field*& field) {
-    Widget* widget = find<Widget>(name);
-    if (!widget) return;
-    auto outlet = std::make_shared<Outlet>(widget);
+    if (Widget* widget = find<Widget>(name)) keepOutlet(std::make_shared<Outlet>(widget), field);
+}
+
+// An outlet in a panel makes the panels when the pane first reaches for it.
+template <class Outlet, class Widget, class Field>
+void SettingsWindow::connectPanelOutlet(const char* name, Field*& field) {
+    keepOutlet(std::make_shared<Outlet>(MadeWhenNeeded<Widget>(std::function<Widget*()>(
+                   [this, name] {
+                       loadPanels();
+                       return find<Widget>(name);
+                   }))),
+               field);
+}
+
+template <class Outlet, class Field>
+void SettingsWindow::keepOutlet(std::shared_ptr<Outlet> outlet, Field*& field) {
     field = outlet.get();
-    outlets_.push_back(outlet);
+    outlets_.push_back(std::move(outlet));
     detachOutlets_.push_back([&field] { field = nullptr; });
 }
 
@@ -148,12 +171,12 @@ void SettingsWindow::connectOutlets() {
     connectOutlet<QtOutlineView, QTreeWidget>("iboOptionsListControls", p.iboOptionsListControls);
     connectOutlet<QtButton, QPushButton>("iboInfoButtonManual", p.iboInfoButtonManual);
     connectOutlet<QtButton, QPushButton>("iboInfoButtonURL", p.iboInfoButtonURL);
-    connectOutlet<QtPanel, QDialog>("iboModalPanel", p.iboModalPanel);
-    connectOutlet<QtPanel, QDialog>("iboNewSettingsPanel", p.iboNewSettingsPanel);
-    connectOutlet<QtPanel, QDialog>("iboRenamePanel", p.iboRenamePanel);
-    connectOutlet<QtTextField, QLineEdit>("iboRenameTextName", p.iboRenameTextName);
-    connectOutlet<QtTextField, QLineEdit>("iboRenameFieldName", p.iboRenameFieldName);
-    connectOutlet<QtPanel, QDialog>("iboSpeedOptionsPanel", p.iboSpeedOptionsPanel);
+    connectPanelOutlet<QtPanel, QDialog>("iboModalPanel", p.iboModalPanel);
+    connectPanelOutlet<QtPanel, QDialog>("iboNewSettingsPanel", p.iboNewSettingsPanel);
+    connectPanelOutlet<QtPanel, QDialog>("iboRenamePanel", p.iboRenamePanel);
+    connectPanelOutlet<QtTextField, QLineEdit>("iboRenameTextName", p.iboRenameTextName);
+    connectPanelOutlet<QtTextField, QLineEdit>("iboRenameFieldName", p.iboRenameFieldName);
+    connectPanelOutlet<QtPanel, QDialog>("iboSpeedOptionsPanel", p.iboSpeedOptionsPanel);
     connectOutlet<QtIndicatorView, QuillonPathView>("iboPathView", p.iboPathView);
     // The list's data source and delegate go with the window.
     detachOutlets_.insert(detachOutlets_.begin(), [&p] {

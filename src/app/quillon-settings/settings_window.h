@@ -40,7 +40,8 @@ public:
         return dynamic_cast<T*>(findObject(name));
     }
     QObject* findObject(const char* name) const;
-    const std::vector<QDialog*>& panels() const { return panels_; }
+    // The panels, made now if the pane has not needed one yet.
+    const std::vector<QDialog*>& panels();
     Binder& binder() const { return *binder_; }
 
 protected:
@@ -52,6 +53,10 @@ private:
     void connectOutlets();
     template <class Outlet, class Widget, class Field>
     void connectOutlet(const char* name, Field*& field);
+    template <class Outlet, class Widget, class Field>
+    void connectPanelOutlet(const char* name, Field*& field);
+    template <class Outlet, class Field>
+    void keepOutlet(std::shared_ptr<Outlet> outlet, Field*& field);
     void localize(QWidget* root);
     void styleTexts(QWidget* root);
     void loadActionEditorIfShown();
