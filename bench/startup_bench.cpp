@@ -68,8 +68,8 @@ void BM_SettingsWindow(benchmark::State& state) {
               dir.file("settings.bmp"));
 }
 
-BENCHMARK(BM_BareQtWindow)->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(20);
-BENCHMARK(BM_SettingsWindow)->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(20);
+BENCHMARK(BM_BareQtWindow)->Unit(benchmark::kMillisecond)->Repetitions(10)->Iterations(10);
+BENCHMARK(BM_SettingsWindow)->Unit(benchmark::kMillisecond)->Repetitions(10)->Iterations(10);
 
 }  // namespace
 

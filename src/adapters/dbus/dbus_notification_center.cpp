@@ -5,6 +5,7 @@
 #include <QMetaType>
 #include <QString>
 #include <QVariant>
+#include <system_error>
 #include <utility>
 
 namespace quillon {
@@ -49,23 +50,33 @@ private:
 DBusNotificationCenter::DBusNotificationCenter(QDBusConnection connection)
     : connection_(std::move(connection)), receivers_(std::make_unique<QObject>()) {}
 
+DBusNotificationCenter::DBusNotificationCenter(std::future<QDBusConnection> connecting)
+    : connecting_(std::move(connecting)),
+      connection_(QString()),
+      receivers_(std::make_unique<QObject>()) {}
+
+QDBusConnection& DBusNotificationCenter::connection() const {
+    if (connecting_.valid()) connection_ = connecting_.get();
+    return connection_;
+}
+
 DBusNotificationCenter::~DBusNotificationCenter() {
     for (const auto& [id, receiver] : observers_) {
-        connection_.disconnect(QString(), QString::fromLatin1(kNotificationPath),
-                               QString::fromLatin1(kNotificationInterface),
-                               QString::fromLatin1(kNotificationMember),
-                               receiver, SLOT(deliver(QDBusMessage)));
+        connection().disconnect(QString(), QString::fromLatin1(kNotificationPath),
+                                QString::fromLatin1(kNotificationInterface),
+                                QString::fromLatin1(kNotificationMember), receiver,
+                                SLOT(deliver(QDBusMessage)));
     }
     // receivers_ deletes the receivers still alive, those waiting for deleteLater included.
 }
 
 void DBusNotificationCenter::postNotification(const std::string& name, const std::string& object) {
-    if (!connection_.isConnected()) return;
+    if (!connection().isConnected()) return;
     QDBusMessage message = QDBusMessage::createSignal(QString::fromLatin1(kNotificationPath),
                                                       QString::fromLatin1(kNotificationInterface),
                                                       QString::fromLatin1(kNotificationMember));
     message << QString::fromStdString(name) << QString::fromStdString(object);
-    connection_.send(message);
+    connection().send(message);
 }
 
 DistributedNotificationCenter::ObserverId DBusNotificationCenter::addObserver(
@@ -75,10 +86,10 @@ DistributedNotificationCenter::ObserverId DBusNotificationCenter::addObserver(
     auto* receiver = new NotificationReceiver(qname, std::move(observer), receivers_.get());
     observers_.emplace(id, receiver);
     // Empty service: signals from any sender; empty signature: any, checked by the receiver.
-    connection_.connect(QString(), QString::fromLatin1(kNotificationPath),
-                        QString::fromLatin1(kNotificationInterface),
-                        QString::fromLatin1(kNotificationMember), QStringList{qname}, QString(),
-                        receiver, SLOT(deliver(QDBusMessage)));
+    connection().connect(QString(), QString::fromLatin1(kNotificationPath),
+                         QString::fromLatin1(kNotificationInterface),
+                         QString::fromLatin1(kNotificationMember), QStringList{qname}, QString(),
+                         receiver, SLOT(deliver(QDBusMessage)));
     return id;
 }
 
@@ -87,10 +98,10 @@ void DBusNotificationCenter::removeObserver(ObserverId id) {
     if (it == observers_.end()) return;
     auto* receiver = static_cast<NotificationReceiver*>(it->second);
     observers_.erase(it);
-    connection_.disconnect(QString(), QString::fromLatin1(kNotificationPath),
-                           QString::fromLatin1(kNotificationInterface),
-                           QString::fromLatin1(kNotificationMember), receiver,
-                           SLOT(deliver(QDBusMessage)));
+    connection().disconnect(QString(), QString::fromLatin1(kNotificationPath),
+                            QString::fromLatin1(kNotificationInterface),
+                            QString::fromLatin1(kNotificationMember), receiver,
+                            SLOT(deliver(QDBusMessage)));
     receiver->retire();
     // The observer may be removing itself from inside its own delivery.
     receiver->deleteLater();
@@ -109,6 +120,17 @@ bool busNameHasOwner(const QDBusConnection& connection, const std::string& name,
 
 bool sessionBusNameHasOwner(const std::string& name) {
     return busNameHasOwner(QDBusConnection::sessionBus(), name);
+}
+
+std::future<QDBusConnection> connectToSessionBusMeanwhile() {
+    try {
+        // Qt makes the session bus once; whoever asks for it meanwhile waits for that.
+        return std::async(std::launch::async, [] { return QDBusConnection::sessionBus(); });
+    } catch (const std::system_error&) {
+        std::promise<QDBusConnection> now;
+        now.set_value(QDBusConnection::sessionBus());
+        return now.get_future();
+    }
 }
 
 }  // namespace quillon

@@ -3,6 +3,7 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <future>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +24,9 @@ inline constexpr char kNotificationMember[] = "Notification";
 class DBusNotificationCenter final : public DistributedNotificationCenter {
 public:
     explicit DBusNotificationCenter(QDBusConnection connection = QDBusConnection::sessionBus());
+    // The connection that connecting gives, waited for when first needed: the bus is reached
+    // on another thread meanwhile (see connectToSessionBusMeanwhile).
+    explicit DBusNotificationCenter(std::future<QDBusConnection> connecting);
     ~DBusNotificationCenter() override;
     DBusNotificationCenter(const DBusNotificationCenter&) = delete;
     DBusNotificationCenter& operator=(const DBusNotificationCenter&) = delete;
@@ -34,10 +38,13 @@ public:
     ObserverId addObserver(const std::string& name, Observer observer) override;
     void removeObserver(ObserverId id) override;
 
-    bool isConnected() const { return connection_.isConnected(); }
+    bool isConnected() const { return connection().isConnected(); }
 
 private:
-    QDBusConnection connection_;
+    QDBusConnection& connection() const;
+
+    mutable std::future<QDBusConnection> connecting_;
+    mutable QDBusConnection connection_;
     std::unique_ptr<QObject> receivers_;  // parent of one receiver per observer
     std::map<ObserverId, QObject*> observers_;
     ObserverId nextId_ = 1;
@@ -49,5 +56,9 @@ bool busNameHasOwner(const QDBusConnection& connection, const std::string& name,
                      int timeoutMs = 2000);
 // The same on the session bus.
 bool sessionBusNameHasOwner(const std::string& name);
+
+// Reaches the session bus on a thread of its own, which takes a few round trips to the bus
+// daemon, so that the caller goes on meanwhile. Only once the Qt application exists.
+std::future<QDBusConnection> connectToSessionBusMeanwhile();
 
 }  // namespace quillon

@@ -76,12 +76,11 @@ int main(int argc, char** argv) {
 
     const auto home = adoptUserHomeDirectory("quillon-settings");
     if (!home) return 1;
-    // Read while the bus is reached and the window is made; HOME is final by now.
+    // The keyboard layout is read and the bus reached while the window is made; HOME is final by
+    // now.
     BackgroundKeyboardLayouts layouts;
+    DBusNotificationCenter bus(connectToSessionBusMeanwhile());
     auto bundle = std::make_shared<Bundle>(bundleDir.toStdString(), Bundle::languagesFromEnvironment());
-    DBusNotificationCenter bus;
-    if (!bus.isConnected())
-        std::fprintf(stderr, "quillon-settings: no session bus; the helper cannot be reached\n");
     QtRunLoop loop;
     XdgWorkspace workspace(
         [](const std::string& id) { return sessionBusNameHasOwner(id) ? 1 : 0; });
@@ -94,6 +93,8 @@ int main(int argc, char** argv) {
     SettingsWindow window(pane, host);
     window.load();
     window.show();
+    if (!bus.isConnected())
+        std::fprintf(stderr, "quillon-settings: no session bus; the helper cannot be reached\n");
 
     int status = 0;
     if (parser.isSet(screenshotOption)) {

@@ -96,6 +96,26 @@ TEST_F(DBusTest, exchanges_messages_with_another_process_both_ways) {
     EXPECT_EQ(pongs[0].object, "echo:" + object);
 }
 
+// As the settings window does it: the process's first use of the bus, reached on another thread
+// while the caller goes on, and then the same exchange with another process.
+TEST(DBusBackground, a_bus_reached_meanwhile_exchanges_messages_with_another_process) {
+    testing::ensureQtApplication();
+    DBusNotificationCenter center(connectToSessionBusMeanwhile());
+    std::vector<Received> pongs;
+    center.addObserver("n.pong", recordInto(pongs));
+    ASSERT_TRUE(center.isConnected()) << "run under dbus-run-session";
+    testing::ChildProcess peer(QUILLON_NOTIFICATION_ECHO, {"n.ping", "n.pong"});
+    ASSERT_TRUE(peer.started());
+    ASSERT_TRUE(runEventsUntil([&] { return peer.output().find("ready") != std::string::npos; }));
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            if (pongs.empty()) center.postNotification("n.ping", "meanwhile");
+            return !pongs.empty();
+        },
+        10000));
+    EXPECT_EQ(pongs[0].object, "echo:meanwhile");
+}
+
 TEST_F(DBusTest, drops_signals_that_are_not_two_strings_whoever_sends_them) {
     std::vector<Received> got;
     const std::string name = "com.quillonworks.test.hostile";
