@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 
 namespace quillon {
@@ -235,18 +236,25 @@ std::optional<std::string> readFileBytes(const std::string& path, std::size_t ma
     std::string bytes;
     bytes.resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
-    // The size may change while we read; read to the end, within the limit.
+    // The size may change while we read; read to the end, within the limit. Once the bytes the
+    // file had are in, a small read looks for more before the buffer grows, so that the usual
+    // whole read costs no second, larger buffer.
+    char probe[512];
     for (;;) {
-        if (got == bytes.size()) {
-            if (bytes.size() >= maxBytes) break;
-            bytes.resize(std::min(maxBytes, std::max<std::size_t>(bytes.size() * 2, 4096)));
-        }
-        const ssize_t n = ::read(file.get(), bytes.data() + got, bytes.size() - got);
+        const bool full = got == bytes.size();
+        if (full && bytes.size() >= maxBytes) break;
+        char* into = full ? probe : bytes.data() + got;
+        const std::size_t room = full ? std::min(sizeof probe, maxBytes - got) : bytes.size() - got;
+        const ssize_t n = ::read(file.get(), into, room);
         if (n < 0) {
             if (errno == EINTR) continue;
             return std::nullopt;
         }
         if (n == 0) break;
+        if (full) {
+            bytes.resize(std::min(maxBytes, std::max<std::size_t>(bytes.size() * 2, 4096)));
+            std::memcpy(bytes.data() + got, probe, static_cast<std::size_t>(n));
+        }
         got += static_cast<std::size_t>(n);
     }
     bytes.resize(got);

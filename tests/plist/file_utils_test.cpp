@@ -62,6 +62,12 @@ TEST(file_bytes, read_missing_folder_or_oversized_file_gives_nothing) {
     const std::string p = dir.write("f", "0123456789");
     EXPECT_EQ(readFileBytes(p), "0123456789");
     EXPECT_FALSE(readFileBytes(p, 9));
+    // A file that says it is empty yet has content, as /proc's do, is read to its end, within
+    // the limit.
+    const auto limits = readFileBytes("/proc/self/limits");
+    ASSERT_TRUE(limits);
+    EXPECT_NE(limits->find("Max open files"), std::string::npos);
+    EXPECT_EQ(readFileBytes("/proc/self/limits", 700), limits->substr(0, 700));
 }
 
 TEST(file_bytes, atomic_write_replaces_whole_file_and_keeps_its_mode) {
