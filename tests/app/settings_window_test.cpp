@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -214,6 +215,18 @@ TEST_F(SettingsWindowTest, after_a_device_switch_the_selected_row_names_the_new_
     EXPECT_EQ(pane.action(),
               pane.settings()->dictionary("actions")->dictionary((indexOfRow(row) < 10 ? "0" : "") +
                                                                  std::to_string(indexOfRow(row))));
+}
+
+TEST_F(SettingsWindowTest, once_the_window_is_on_the_screen_its_menus_grow_with_longer_titles) {
+    receiveDevices({0x1056, 0x1059});
+    (void)window.grab();  // the first frame
+    QCoreApplication::processEvents();
+    for (const char* name : {"iboOptionsMenuDevices", "iboOptionsMenuTarget"}) {
+        auto* menu = window.find<QComboBox>(name);
+        const int before = menu->sizeHint().width();
+        menu->addItem(QString(60, QChar('W')));
+        EXPECT_GT(menu->sizeHint().width(), before + 200) << name;
+    }
 }
 
 TEST_F(SettingsWindowTest, no_device_menu_shows_one_title_twice) {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -245,6 +246,23 @@ void SettingsWindow::showEvent(QShowEvent* event) {
         selected_ = true;
         pane_.didSelect();
     }
+}
+
+void SettingsWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (firstFramePainted_) return;
+    firstFramePainted_ = true;
+    QTimer::singleShot(0, this, [this] { afterFirstFrame(); });
+}
+
+// What the first frame need not wait for, once it is on the screen.
+void SettingsWindow::afterFirstFrame() {
+    // A menu marked so grows with its longest title from now on. Until the first frame it takes
+    // the titles it has then, which comes to the same, since letting it grow makes its pop-up
+    // list at once.
+    for (QComboBox* box : findChildren<QComboBox*>())
+        if (box->property("growsWithTitles").toBool())
+            box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 }
 
 void SettingsWindow::hideEvent(QHideEvent* event) {

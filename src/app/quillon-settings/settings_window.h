@@ -47,6 +47,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void loadPanels();
@@ -60,12 +61,14 @@ private:
     void localize(QWidget* root);
     void styleTexts(QWidget* root);
     void loadActionEditorIfShown();
+    void afterFirstFrame();
 
     QuillonMousePane& pane_;
     QtPaneHost& host_;
     bool loaded_ = false;
     bool selected_ = false;
     bool actionEditorLoaded_ = false;
+    bool firstFramePainted_ = false;
     std::vector<QDialog*> panels_;
     std::vector<std::shared_ptr<void>> outlets_;
     std::vector<std::function<void()>> detachOutlets_;
