@@ -160,10 +160,10 @@ TEST(localization, the_window_speaks_german_and_names_every_control_for_a_screen
                              std::string("Skip"));
     // The editor's pages come with the Buttons tab, as a user opens it; Tab then runs from the
     // controls list through the editor's fields to the footer.
-    EXPECT_FALSE(german.window.isActionEditorLoaded());
+    EXPECT_FALSE(german.window.isButtonsTabLoaded());
     german.window.find<QTabWidget>("iboMainTabs")
         ->setCurrentWidget(german.window.find<QWidget>("buttonsTab"));
-    ASSERT_TRUE(german.window.isActionEditorLoaded());
+    ASSERT_TRUE(german.window.isButtonsTabLoaded());
     std::vector<std::string> tabStops;
     std::set<QWidget*> reached;
     for (QWidget* w = german.window.nextInFocusChain(); w != &german.window;

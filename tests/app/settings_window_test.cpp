@@ -81,6 +81,10 @@ TEST_F(SettingsWindowTest, a_devices_message_fills_the_device_menu_status_text_a
     EXPECT_EQ(window.find<QComboBox>("iboOptionsMenuTarget")->currentData().toLongLong(),
               pane.ui()->integer("settingsUID"));
     EXPECT_EQ(pane.settings()->dictionary("device")->string("type"), "tamber");
+    // The device's controls are listed once the Buttons tab is opened, which makes it.
+    EXPECT_FALSE(window.isButtonsTabLoaded());
+    window.find<QTabWidget>("iboMainTabs")->setCurrentWidget(window.find<QWidget>("buttonsTab"));
+    ASSERT_TRUE(window.isButtonsTabLoaded());
     EXPECT_EQ(window.find<QTreeWidget>("iboOptionsListControls")->topLevelItemCount(), 10);
     EXPECT_EQ(window.find<QStackedWidget>("iboPaneTabs")->currentIndex(), 0);
 
@@ -196,6 +200,7 @@ TEST_F(SettingsWindowTest, a_pop_up_menu_of_the_window_is_no_loss_of_key_status)
 
 TEST_F(SettingsWindowTest, after_a_device_switch_the_selected_row_names_the_new_devices_control) {
     receiveDevices({0x1056, 0x1059});
+    window.find<QTabWidget>("iboMainTabs")->setCurrentWidget(window.find<QWidget>("buttonsTab"));
     auto* controls = window.find<QTreeWidget>("iboOptionsListControls");
     auto indexOfRow = [this](int row) {
         ArrayRef assignments = pane.fDeviceInfo->array("assignments");

@@ -207,36 +207,50 @@ void QtPanel::setHidden(bool hidden) {
 
 // Outline view
 
-QtOutlineView::QtOutlineView(QTreeWidget* tree)
-    : tree_(tree), context_(std::make_unique<QObject>()) {
-    if (!tree_) return;
+QtOutlineView::QtOutlineView(QTreeWidget* tree) : context_(std::make_unique<QObject>()) {
+    attach(tree);
+}
+
+QtOutlineView::~QtOutlineView() = default;
+
+void QtOutlineView::attach(QTreeWidget* tree) {
+    if (!tree || tree_) return;
+    tree_ = tree;
     tree_->setSelectionMode(QAbstractItemView::SingleSelection);
     tree_->setRootIsDecorated(false);
+    {
+        QSignalBlocker quiet(tree_);
+        fillTree();
+    }
     QObject::connect(tree_, &QTreeWidget::itemSelectionChanged, context_.get(), [this] {
         if (delegate_) delegate_->outlineViewSelectionDidChange(*this);
     });
 }
 
-QtOutlineView::~QtOutlineView() = default;
+void QtOutlineView::fillTree() {
+    tree_->clear();
+    for (const QString& title : titles_)
+        tree_->addTopLevelItem(new QTreeWidgetItem(QStringList{title}));
+    if (selected_ >= 0) tree_->setCurrentItem(tree_->topLevelItem(selected_));
+}
 
 void QtOutlineView::reloadData() {
-    if (!tree_) return;
-    int before = selectedRow();
-    int count = 0;
-    {
-        QSignalBlocker quiet(tree_);
-        tree_->clear();
-        items_.clear();
-        if (dataSource_) {
-            count = std::max(0, dataSource_->outlineViewNumberOfChildrenOfItem(*this, Value()));
-            for (int i = 0; i < count; ++i) {
-                Value item = dataSource_->outlineViewChildOfItem(*this, i, Value());
-                Value title = dataSource_->outlineViewObjectValue(*this, "name", item);
-                tree_->addTopLevelItem(new QTreeWidgetItem(QStringList{qt(title.asString())}));
-                items_.push_back(std::move(item));
-            }
+    const int before = selectedRow();
+    items_.clear();
+    titles_.clear();
+    if (dataSource_) {
+        const int count = std::max(0, dataSource_->outlineViewNumberOfChildrenOfItem(*this, Value()));
+        for (int i = 0; i < count; ++i) {
+            Value item = dataSource_->outlineViewChildOfItem(*this, i, Value());
+            Value title = dataSource_->outlineViewObjectValue(*this, "name", item);
+            titles_.push_back(qt(title.asString()));
+            items_.push_back(std::move(item));
         }
-        if (before >= 0 && before < count) tree_->setCurrentItem(tree_->topLevelItem(before));
+    }
+    selected_ = before >= 0 && before < static_cast<int>(items_.size()) ? before : -1;
+    if (tree_) {
+        QSignalBlocker quiet(tree_);
+        fillTree();
     }
     // The kept row may now be another control (another device's list): the delegate always hears
     // the selection that remains, so that the pane's action index follows it.
@@ -244,13 +258,19 @@ void QtOutlineView::reloadData() {
 }
 
 int QtOutlineView::selectedRow() const {
-    if (!tree_) return -1;
+    if (!tree_) return selected_;
     const auto selected = tree_->selectedItems();
     return selected.isEmpty() ? -1 : tree_->indexOfTopLevelItem(selected.front());
 }
 
 void QtOutlineView::selectRow(int row) {
-    if (!tree_) return;
+    if (!tree_) {
+        const int kept = row >= 0 && row < static_cast<int>(items_.size()) ? row : -1;
+        if (kept == selected_) return;
+        selected_ = kept;
+        if (delegate_) delegate_->outlineViewSelectionDidChange(*this);
+        return;
+    }
     QTreeWidgetItem* item = row >= 0 ? tree_->topLevelItem(row) : nullptr;
     if (item)
         tree_->setCurrentItem(item);

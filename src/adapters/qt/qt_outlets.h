@@ -142,11 +142,14 @@ private:
     MadeWhenNeeded<QDialog> dialog_;
 };
 
-// A flat list: the rows are the root's children, titled by the data source's object value.
+// A flat list: the rows are the root's children, titled by the data source's object value. Until
+// it has a tree (the window makes the Buttons tab when it is first shown) it keeps the rows and the
+// selection itself, and shows them in the tree once it is given one.
 class QtOutlineView final : public OutlineView {
 public:
-    explicit QtOutlineView(QTreeWidget* tree);
+    explicit QtOutlineView(QTreeWidget* tree = nullptr);
     ~QtOutlineView() override;
+    void attach(QTreeWidget* tree);
     void setDataSource(OutlineViewDataSource* dataSource) override { dataSource_ = dataSource; }
     void setDelegate(OutlineViewDelegate* delegate) override { delegate_ = delegate; }
     // Keeps the selected row while it still exists; the delegate hears when the selection changed.
@@ -157,10 +160,14 @@ public:
     Value itemAtRow(int row) const;
 
 private:
+    void fillTree();
+
     QPointer<QTreeWidget> tree_;
     OutlineViewDataSource* dataSource_ = nullptr;
     OutlineViewDelegate* delegate_ = nullptr;
     std::vector<Value> items_;
+    std::vector<QString> titles_;
+    int selected_ = -1;  // while there is no tree
     std::unique_ptr<QObject> context_;  // receiver of the tree's signals; dies with this outlet
 };
 

@@ -19,6 +19,7 @@
 #include "adapters/qt/quillon_path_view.h"
 #include "pane/quillon_mouse_pane.h"
 #include "ui_ActionEditor.h"
+#include "ui_ButtonsTab.h"
 #include "ui_MessagePanel.h"
 #include "ui_NewSettingsPanel.h"
 #include "ui_QuillonMouse.h"
@@ -70,8 +71,8 @@ SettingsWindow::SettingsWindow(QuillonMousePane& pane, QtPaneHost& host)
 
     if (auto* tabs = find<QTabWidget>("iboMainTabs"))
         QObject::connect(tabs, &QTabWidget::currentChanged, this,
-                         [this] { loadActionEditorIfShown(); });
-    loadActionEditorIfShown();
+                         [this] { loadButtonsTabIfShown(); });
+    loadButtonsTabIfShown();
 }
 
 SettingsWindow::~SettingsWindow() {
@@ -169,7 +170,10 @@ void SettingsWindow::connectOutlets() {
     connectOutlet<QtTabView, QTabWidget>("iboMainTabs", p.iboMainTabs);
     connectOutlet<QtPopUpButton, QComboBox>("iboOptionsMenuTarget", p.iboOptionsMenuTarget);
     connectOutlet<QtPopUpButton, QComboBox>("iboOptionsMenuDevices", p.iboOptionsMenuDevices);
-    connectOutlet<QtOutlineView, QTreeWidget>("iboOptionsListControls", p.iboOptionsListControls);
+    // The list is the Buttons tab's; until the tab is made the outlet keeps the rows itself.
+    auto controls = std::make_shared<QtOutlineView>();
+    controlsList_ = controls.get();
+    keepOutlet(std::move(controls), p.iboOptionsListControls);
     connectOutlet<QtButton, QPushButton>("iboInfoButtonManual", p.iboInfoButtonManual);
     connectOutlet<QtButton, QPushButton>("iboInfoButtonURL", p.iboInfoButtonURL);
     connectPanelOutlet<QtPanel, QDialog>("iboModalPanel", p.iboModalPanel);
@@ -188,49 +192,58 @@ void SettingsWindow::connectOutlets() {
     });
 }
 
-void SettingsWindow::loadActionEditorIfShown() {
+void SettingsWindow::loadButtonsTabIfShown() {
     auto* tabs = find<QTabWidget>("iboMainTabs");
-    auto* holder = find<QWidget>("actionEditor");
-    if (tabs && holder && tabs->currentWidget() && tabs->currentWidget()->isAncestorOf(holder))
-        loadActionEditor();
+    if (tabs && tabs->currentWidget() && tabs->currentWidget()->objectName() == "buttonsTab")
+        loadButtonsTab();
 }
 
-void SettingsWindow::loadActionEditor() {
-    auto* holder = find<QWidget>("actionEditor");
-    if (actionEditorLoaded_ || !holder || !holder->layout()) return;
-    actionEditorLoaded_ = true;
-    auto* editor = new QWidget(holder);
-    Ui::ActionEditor form;
-    form.setupUi(editor);
-    localize(editor);
-    styleTexts(editor);
-    holder->layout()->addWidget(editor);
+void SettingsWindow::loadButtonsTab() {
+    auto* page = find<QWidget>("buttonsTab");
+    if (buttonsTabLoaded_ || !page || !page->layout()) return;
+    buttonsTabLoaded_ = true;
+    auto* content = new QWidget(page);
+    Ui::ButtonsTab buttons;
+    buttons.setupUi(content);
+    if (auto* holder = content->findChild<QWidget*>("actionEditor"); holder && holder->layout()) {
+        auto* editor = new QWidget(holder);
+        Ui::ActionEditor form;
+        form.setupUi(editor);
+        holder->layout()->addWidget(editor);
+    }
+    localize(content);
+    styleTexts(content);
+    page->layout()->addWidget(content);
     // Shown now rather than when the layout gets round to it, so that it is whole at once.
-    editor->show();
+    content->show();
 
-    // Tab goes from the controls list through the editor's fields, in the order of its layout, to
-    // the footer. A compound control (a spin box and its field) moves as one.
-    QWidget* previous = find<QWidget>("iboOptionsListControls");
+    // Tab goes from the options tab's last control through the list and the editor's fields, in
+    // the order of their layouts, to the footer. A compound control (a spin box and its field)
+    // moves as one.
+    QWidget* previous = nullptr;
+    if (auto* options = find<QWidget>("optionsTab"))
+        for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain())
+            if (options->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus)) previous = w;
     std::vector<QWidget*> stops;
-    for (QWidget* w = editor->nextInFocusChain(); w != editor && editor->isAncestorOf(w);
+    for (QWidget* w = content->nextInFocusChain(); w != content && content->isAncestorOf(w);
          w = w->nextInFocusChain())
         if ((w->focusPolicy() & Qt::TabFocus) &&
             std::none_of(stops.begin(), stops.end(),
                          [w](QWidget* stop) { return stop->isAncestorOf(w); }))
             stops.push_back(w);
-    // The footer's place in the chain is no longer right after the list: it follows again.
+    // The footer's place in the chain is no longer right after the tabs: it follows again.
     for (const char* name : {"iboInfoButtonManual", "iboInfoButtonURL"})
         if (QWidget* w = find<QWidget>(name)) stops.push_back(w);
-    for (QWidget* w : stops)
-        if (previous) {
-            QWidget::setTabOrder(previous, w);
-            previous = w;
-        }
+    for (QWidget* w : stops) {
+        if (previous) QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
 
     QuillonMousePane& p = pane_;
+    controlsList_->attach(find<QTreeWidget>("iboOptionsListControls"));
     connectOutlet<QtTextField, QLineEdit>("iboOptionsFieldKeystroke", p.iboOptionsFieldKeystroke);
     connectOutlet<QtView, QWidget>("iboOptionsViewMacroFrame", p.iboOptionsViewMacroFrame);
-    binder_->bindTree(editor);
+    binder_->bindTree(content);
     if (loaded_) pane_.placeMacroEditor();
 }
 

@@ -13,14 +13,15 @@ class QDialog;
 namespace quillon {
 
 class Binder;
+class QtOutlineView;
 class QtPaneHost;
 class QuillonMousePane;
 
 // Made after the pane and the host and destroyed before them. The window connects the pane's
 // outlets and becomes the host's main view; load() runs mainViewDidLoad once, and showing and
-// hiding the window run didSelect and willUnselect, alternately. The action editor's pages, most of
-// the window's widgets, are made when the Buttons tab is first shown, so that the window shows
-// sooner.
+// hiding the window run didSelect and willUnselect, alternately. The Buttons tab's list, action box
+// and editor pages, most of the window's widgets, are made when the tab is first shown, and the
+// panels when the pane first needs one, so that the window shows sooner.
 class SettingsWindow final : public QWidget {
 public:
     SettingsWindow(QuillonMousePane& pane, QtPaneHost& host);
@@ -29,10 +30,10 @@ public:
     void load();
     bool isPaneSelected() const { return selected_; }
 
-    // Makes the action editor's pages now, if they are not made yet (the Buttons tab does it when
-    // it is first shown).
-    void loadActionEditor();
-    bool isActionEditorLoaded() const { return actionEditorLoaded_; }
+    // Makes the Buttons tab's list, action box and editor pages now, if they are not made yet
+    // (the tab does it when it is first shown).
+    void loadButtonsTab();
+    bool isButtonsTabLoaded() const { return buttonsTabLoaded_; }
 
     // A widget or panel of the loaded layouts by object name, for tests and tools.
     template <class T>
@@ -60,16 +61,17 @@ private:
     void keepOutlet(std::shared_ptr<Outlet> outlet, Field*& field);
     void localize(QWidget* root);
     void styleTexts(QWidget* root);
-    void loadActionEditorIfShown();
+    void loadButtonsTabIfShown();
     void afterFirstFrame();
 
     QuillonMousePane& pane_;
     QtPaneHost& host_;
     bool loaded_ = false;
     bool selected_ = false;
-    bool actionEditorLoaded_ = false;
+    bool buttonsTabLoaded_ = false;
     bool firstFramePainted_ = false;
     std::vector<QDialog*> panels_;
+    QtOutlineView* controlsList_ = nullptr;  // shows its rows once the Buttons tab is made
     std::vector<std::shared_ptr<void>> outlets_;
     std::vector<std::function<void()>> detachOutlets_;
     std::unique_ptr<Binder> binder_;
