@@ -107,6 +107,31 @@ TEST(qt_outline_view, shows_the_data_source_rows_and_tells_the_delegate_of_selec
     EXPECT_EQ(rows.heard.size(), 5u);
 }
 
+TEST(qt_outline_view, keeps_rows_and_selection_until_it_has_a_tree_and_then_shows_them) {
+    ensureWidgetsApplication();
+    QtOutlineView view;  // the Buttons tab is not made yet
+    ThreeRows rows;
+    view.setDataSource(&rows);
+    view.setDelegate(&rows);
+    view.reloadData();
+    view.selectRow(2);
+    view.selectRow(7);  // no such row: nothing selected
+    view.selectRow(1);
+    view.reloadData();
+    EXPECT_EQ(view.selectedRow(), 1);
+    EXPECT_EQ(view.itemAtRow(1).dictionary()->string("name"), "Row 1");
+    EXPECT_EQ(rows.heard, (std::vector<int>{-1, 2, -1, 1, 1}));
+
+    QTreeWidget tree;
+    view.attach(&tree);
+    ASSERT_EQ(tree.topLevelItemCount(), 3);
+    EXPECT_EQ(tree.topLevelItem(0)->text(0), "Row 0");
+    EXPECT_EQ(tree.currentItem(), tree.topLevelItem(1)) << "the pane's selection shows";
+    EXPECT_EQ(rows.heard.size(), 5u) << "showing them changes no selection";
+    tree.setCurrentItem(tree.topLevelItem(0));  // as a click does
+    EXPECT_EQ(rows.heard.back(), 0);
+}
+
 TEST(qt_outlets, tab_views_text_fields_and_views_follow_their_widgets) {
     ensureWidgetsApplication();
     QStackedWidget stack;
