@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -137,6 +139,13 @@ void SettingsWindow::styleTexts(QWidget* root) {
             width = std::max(width, label->sizeHint().width());
     for (QLabel* label : menuLabels)
         if (label->property("menuLabel").toBool()) label->setFixedWidth(width);
+    // A button that opens its menu at once draws the menu's arrow in its corner without making
+    // room for it; the room is added, so that the arrow does not cover the title's last letter.
+    for (QToolButton* button : root->findChildren<QToolButton*>())
+        if (button->popupMode() == QToolButton::InstantPopup && !button->actions().isEmpty())
+            button->setMinimumWidth(
+                button->sizeHint().width() +
+                2 * button->style()->pixelMetric(QStyle::PM_MenuButtonIndicator, nullptr, button));
 }
 
 // Each outlet wraps the widget of its name; a name the layout lacks leaves the field empty, which
