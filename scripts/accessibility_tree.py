@@ -24,6 +24,31 @@ def walk(node, depth, lines, unnamed):
             walk(child, depth + 1, lines, unnamed)
 
 
+def collect(node, wanted, found):
+    try:
+        if wanted(node):
+            found.append(node)
+        for i in range(node.childCount):
+            child = node.getChildAtIndex(i)
+            if child:
+                collect(child, wanted, found)
+    except Exception:
+        return
+
+
+def open_every_tab(app):
+    # A tab's controls may be made when the tab is first shown, as when a user opens it: each tab
+    # is opened once, as a screen reader's user would, and the first one again at the end.
+    tabs = []
+    collect(app, lambda node: node.getRoleName() == "page tab", tabs)
+    for tab in tabs[1:] + tabs[:1]:
+        try:
+            tab.queryAction().doAction(0)
+        except Exception:
+            continue
+        time.sleep(0.3)
+
+
 def main():
     for _ in range(100):
         desktop = pyatspi.Registry.getDesktop(0)
@@ -37,6 +62,7 @@ def main():
         return 1
     lines, unnamed = [], []
     for app in apps:
+        open_every_tab(app)
         walk(app, 0, lines, unnamed)
     print("\n".join(lines))
     for what in unnamed:
