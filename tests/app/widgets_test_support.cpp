@@ -1,6 +1,7 @@
 // Qt Widgets in tests.
 #include "widgets_test_support.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -34,6 +35,14 @@ void typeKey(QWidget* widget, Qt::Key key, const QString& text) {
     QApplication::sendEvent(widget, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
     QApplication::sendEvent(widget, &release);
+}
+
+bool doAccessibleAction(QWidget* widget, const QString& action) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    QAccessibleActionInterface* actions = accessible ? accessible->actionInterface() : nullptr;
+    if (!actions || !actions->actionNames().contains(action)) return false;
+    actions->doAction(action);
+    return true;
 }
 
 }  // namespace quillon::testing

@@ -1,4 +1,5 @@
-// Qt Widgets in tests: one application object for the process and keys typed into widgets.
+// Qt Widgets in tests: one application object for the process, keys typed into widgets and an
+// assistive tool's actions.
 #pragma once
 
 #include <QString>
@@ -16,6 +17,9 @@ void ensureWidgetsApplication();
 bool runEventsUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 // Sends a key press and its release to widget, as typing would.
 void typeKey(QWidget* widget, Qt::Key key, const QString& text = {});
+// Does the named action of widget's accessible interface ("Toggle", "Press", ...), as a screen
+// reader does; false when the widget offers no such action.
+bool doAccessibleAction(QWidget* widget, const QString& action);
 
 }  // namespace quillon::testing
 

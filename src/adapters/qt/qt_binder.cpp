@@ -183,13 +183,19 @@ void Binder::bindValue(QObject* object, const std::string& keyPath, const QStrin
             QSignalBlocker quiet(guarded.data());
             guarded->setChecked(shown(value, transformer).asInteger() == tag);
         });
+        // toggled, not clicked: an assistive tool toggles a button without clicking it. The
+        // binding's own changes are made with the button's signals blocked.
         if (writes)
-            QObject::connect(radio, &QAbstractButton::clicked, context,
-                             [this, keyPath, tag, guarded] {
-                                 write(keyPath, Integer(tag));
-                                 // A second click on the chosen button must not leave the group
-                                 // without a choice.
-                                 if (guarded) guarded->setChecked(true);
+            QObject::connect(radio, &QAbstractButton::toggled, context,
+                             [this, keyPath, tag, guarded](bool on) {
+                                 if (on) {
+                                     write(keyPath, Integer(tag));
+                                 } else if (guarded) {
+                                     // The chosen button turned off must not leave the group
+                                     // without a choice.
+                                     QSignalBlocker quiet(guarded.data());
+                                     guarded->setChecked(true);
+                                 }
                              });
     } else if (auto* check = qobject_cast<QAbstractButton*>(object)) {
         QPointer<QAbstractButton> guarded(check);
@@ -199,9 +205,11 @@ void Binder::bindValue(QObject* object, const std::string& keyPath, const QStrin
             QSignalBlocker quiet(guarded.data());
             guarded->setChecked(shown(value, transformer).asBool());
         });
-        // clicked comes from the user only. A record that holds its flags as numbers keeps them so.
+        // toggled comes from the user (a click, a key or an assistive tool's toggle) only, since
+        // the binding's own changes are made with the signals blocked. A record that holds its
+        // flags as numbers keeps them so.
         if (writes)
-            QObject::connect(check, &QAbstractButton::clicked, context, [this, keyPath](bool on) {
+            QObject::connect(check, &QAbstractButton::toggled, context, [this, keyPath](bool on) {
                 const bool numeric =
                     properties_.valueForKeyPath(keyPath).type() == ValueType::Integer;
                 write(keyPath, numeric ? Value(Integer(on ? 1 : 0)) : Value(on));
