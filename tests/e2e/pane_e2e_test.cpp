@@ -13,6 +13,7 @@
 #include "plist/file_utils.h"
 #include "qt_test_support.h"
 #include "testing/fake_pane_host.h"
+#include "testing/scoped_environment.h"
 #include "testing/temp_dir.h"
 
 namespace quillon {
@@ -117,6 +118,42 @@ TEST_F(PaneEndToEnd, first_run_devices_edit_and_save_reach_the_helper) {
     std::snprintf(expected, sizeof expected, "slot=%02lld command=7 parameter=11 word=0x0100",
                   static_cast<long long>(index));
     EXPECT_NE(printed.find(expected), std::string::npos) << printed;
+}
+
+// A session that ends, or a terminal that closes, ends the window as a click on its close box
+// does: it saves and tells the helper, instead of dying with what the user changed unsaved.
+TEST_F(PaneEndToEnd, the_window_told_to_end_saves_and_tells_the_helper_as_a_close_does) {
+    testing::ChildProcess helper(
+        QUILLON_HELPER, {"--device", "pid=0x1056,transport=1,interface=0", "--prefs",
+                         QString::fromStdString(prefs), "--log", QString::fromStdString(log)});
+    ASSERT_TRUE(helper.started());
+    ASSERT_TRUE(
+        runEventsUntil([&] { return logHas("ready name=com.quillonworks.mouse.helper"); }, 10000));
+
+    const auto updates = [&] {
+        const std::string text = readAll(log);
+        int count = 0;
+        for (auto at = text.find("request=updatePrefs"); at != std::string::npos;
+             at = text.find("request=updatePrefs", at + 1))
+            ++count;
+        return count;
+    };
+    const testing::ScopedEnvironment platform("QT_QPA_PLATFORM", "offscreen");
+    const testing::ScopedEnvironment userHome("HOME", home);
+    const testing::ScopedEnvironment config("XDG_CONFIG_HOME", home + "/.config");
+    testing::ChildProcess window(QUILLON_SETTINGS_APP,
+                                 {"--bundle", QString::fromStdString(bundle.string())});
+    ASSERT_TRUE(window.started());
+    // Up once it has asked for the devices and written the first run's file.
+    ASSERT_TRUE(runEventsUntil(
+        [&] { return logHas("request=getDevices") && std::filesystem::exists(prefs); }, 10000))
+        << readAll(log);
+    const int before = updates();
+
+    EXPECT_EQ(window.terminate(10000), 0) << "ends by itself, not by the signal";
+    EXPECT_TRUE(runEventsUntil([&] { return updates() > before; }, 5000))
+        << "the close saves and tells the helper:\n"
+        << readAll(log);
 }
 
 }  // namespace
