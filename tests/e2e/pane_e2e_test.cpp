@@ -30,6 +30,15 @@ protected:
         std::filesystem::copy(testing::sourceDir() / "resources", bundle,
                               std::filesystem::copy_options::recursive);
     }
+    // The stand-in helper with one device, on this test's preferences file and log.
+    QStringList helperArguments() const {
+        return {"--device", "pid=0x1056,transport=1,interface=0", "--prefs",
+                QString::fromStdString(prefs), "--log", QString::fromStdString(log)};
+    }
+    bool helperIsReady() const {
+        return runEventsUntil(
+            [&] { return logHas("ready name=com.quillonworks.mouse.helper"); }, 10000);
+    }
     bool logHas(const std::string& text) const {
         return readAll(log).find(text) != std::string::npos;
     }
@@ -43,13 +52,8 @@ protected:
 };
 
 TEST_F(PaneEndToEnd, first_run_devices_edit_and_save_reach_the_helper) {
-    testing::ChildProcess helper(
-        QUILLON_HELPER, {"--device", "pid=0x1056,transport=1,interface=0", "--prefs",
-                         QString::fromStdString(prefs), "--log", QString::fromStdString(log)});
-    ASSERT_TRUE(helper.started());
-    ASSERT_TRUE(
-        runEventsUntil([&] { return logHas("ready name=com.quillonworks.mouse.helper"); }, 10000))
-        << readAll(log);
+    testing::ChildProcess helper(QUILLON_HELPER, helperArguments());
+    ASSERT_TRUE(helper.started() && helperIsReady()) << readAll(log);
 
     QtRunLoop loop;
     XdgWorkspace workspace(
@@ -123,12 +127,8 @@ TEST_F(PaneEndToEnd, first_run_devices_edit_and_save_reach_the_helper) {
 // A session that ends, or a terminal that closes, ends the window as a click on its close box
 // does: it saves and tells the helper, instead of dying with what the user changed unsaved.
 TEST_F(PaneEndToEnd, the_window_told_to_end_saves_and_tells_the_helper_as_a_close_does) {
-    testing::ChildProcess helper(
-        QUILLON_HELPER, {"--device", "pid=0x1056,transport=1,interface=0", "--prefs",
-                         QString::fromStdString(prefs), "--log", QString::fromStdString(log)});
-    ASSERT_TRUE(helper.started());
-    ASSERT_TRUE(
-        runEventsUntil([&] { return logHas("ready name=com.quillonworks.mouse.helper"); }, 10000));
+    testing::ChildProcess helper(QUILLON_HELPER, helperArguments());
+    ASSERT_TRUE(helper.started() && helperIsReady()) << readAll(log);
 
     const auto updates = [&] {
         const std::string text = readAll(log);
