@@ -45,8 +45,16 @@ for platform, label in (("xcb", "on an X server"), ("offscreen", "offscreen")):
     runs = json.load(open(f"{sys.argv[1]}/startup_bench.{platform}.json"))["benchmarks"]
     median = {r["run_name"].split("/")[0]: r["real_time"]
               for r in runs if r.get("aggregate_name") == "median"}
+    # The fastest repetition as well: on a busy machine noise only ever adds time.
+    fastest = {}
+    for r in runs:
+        if r.get("run_type") == "iteration":
+            name = r["run_name"].split("/")[0]
+            fastest[name] = min(fastest.get(name, r["real_time"]), r["real_time"])
     bare, window = median.get("BM_BareQtWindow"), median.get("BM_SettingsWindow")
     if bare and window:
         print(f"start-up {label}, median of 10: bare Qt window {bare:.1f} ms, "
-              f"settings window {window:.1f} ms, ratio {window / bare:.2f}")
+              f"settings window {window:.1f} ms, ratio {window / bare:.2f}; fastest: "
+              f"{fastest['BM_BareQtWindow']:.1f} ms and {fastest['BM_SettingsWindow']:.1f} ms, "
+              f"ratio {fastest['BM_SettingsWindow'] / fastest['BM_BareQtWindow']:.2f}")
 PY
