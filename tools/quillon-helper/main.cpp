@@ -4,17 +4,16 @@
 #include <QDBusConnectionInterface>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 #include "adapters/dbus/dbus_notification_center.h"
+#include "adapters/qt/caught_signals.h"
 #include "adapters/qt/qt_run_loop.h"
 #include "plist/file_utils.h"
 #include "prefs/driver_block.h"
@@ -58,14 +57,6 @@ int usageError(const std::string& message) {
     std::fprintf(stderr, "quillon-helper: %s\n%.*s", message.c_str(),
                  static_cast<int>(kUsage.size()), kUsage.data());
     return 2;
-}
-
-// SIGINT and SIGTERM end the event loop through a pipe, so the log is closed in order.
-int gSignalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(gSignalPipe[1], &byte, 1);
 }
 
 // Re-reads the devices file whenever it or its folder changes, a moment later so that a burst
@@ -221,18 +212,9 @@ int main(int argc, char** argv) {
     };
 
     QCoreApplication app(argc, argv);
-    if (::pipe(gSignalPipe) != 0) {
-        std::perror("quillon-helper: pipe");
-        return 1;
-    }
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    QSocketNotifier signalNotifier(gSignalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
-        char byte = 0;
-        [[maybe_unused]] const auto got = ::read(gSignalPipe[0], &byte, 1);
-        QCoreApplication::quit();
-    });
+    // SIGINT and SIGTERM end the event loop, so the log is closed in order.
+    CaughtSignals termination{SIGINT, SIGTERM};
+    termination.whenCaught(&app, [] { QCoreApplication::quit(); });
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {

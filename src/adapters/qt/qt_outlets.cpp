@@ -229,23 +229,21 @@ void QtOutlineView::attach(QTreeWidget* tree) {
 
 void QtOutlineView::fillTree() {
     tree_->clear();
-    for (const QString& title : titles_)
-        tree_->addTopLevelItem(new QTreeWidgetItem(QStringList{title}));
+    for (const Value& item : items_) {
+        const Value title =
+            dataSource_ ? dataSource_->outlineViewObjectValue(*this, "name", item) : Value();
+        tree_->addTopLevelItem(new QTreeWidgetItem(QStringList{qt(title.asString())}));
+    }
     if (selected_ >= 0) tree_->setCurrentItem(tree_->topLevelItem(selected_));
 }
 
 void QtOutlineView::reloadData() {
     const int before = selectedRow();
     items_.clear();
-    titles_.clear();
     if (dataSource_) {
         const int count = std::max(0, dataSource_->outlineViewNumberOfChildrenOfItem(*this, Value()));
-        for (int i = 0; i < count; ++i) {
-            Value item = dataSource_->outlineViewChildOfItem(*this, i, Value());
-            Value title = dataSource_->outlineViewObjectValue(*this, "name", item);
-            titles_.push_back(qt(title.asString()));
-            items_.push_back(std::move(item));
-        }
+        for (int i = 0; i < count; ++i)
+            items_.push_back(dataSource_->outlineViewChildOfItem(*this, i, Value()));
     }
     selected_ = before >= 0 && before < static_cast<int>(items_.size()) ? before : -1;
     if (tree_) {

@@ -166,7 +166,6 @@ private:
     OutlineViewDataSource* dataSource_ = nullptr;
     OutlineViewDelegate* delegate_ = nullptr;
     std::vector<Value> items_;
-    std::vector<QString> titles_;
     int selected_ = -1;  // while there is no tree
     std::unique_ptr<QObject> context_;  // receiver of the tree's signals; dies with this outlet
 };

@@ -4,11 +4,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +13,7 @@
 #include <string>
 
 #include "adapters/dbus/dbus_notification_center.h"
+#include "adapters/qt/caught_signals.h"
 #include "adapters/qt/qt_key_event_hook.h"
 #include "adapters/qt/qt_macro_editor.h"
 #include "adapters/qt/qt_pane_host.h"
@@ -45,26 +42,15 @@ std::uint16_t driverStateFromBus() {
                                                                         : kDriverWaiting;
 }
 
-// SIGTERM, SIGINT and SIGHUP (a session ending, a terminal closing) close the window through a
-// pipe, as a click on its close box does, so that what the user changed since the last save is
-// saved and the helper told. The pipe never blocks the handler: one byte waiting is enough.
-int gSignalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(gSignalPipe[1], &byte, 1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("quillon-settings");
-    // Caught from the start; a signal that comes while the window is being made waits in the pipe.
-    const bool signalsCaught = ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0;
-    if (signalsCaught)
-        for (int signal : {SIGTERM, SIGINT, SIGHUP})
-            std::signal(signal, onSignal);
+    // SIGTERM, SIGINT and SIGHUP (a session ending, a terminal closing) close the window as its
+    // close box does, so that what the user changed since the last save is saved and the helper
+    // told. Caught from the start: one that comes while the window is being made waits.
+    CaughtSignals termination{SIGTERM, SIGINT, SIGHUP};
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Shows the Quillon Mouse settings pane.");
@@ -116,21 +102,14 @@ int main(int argc, char** argv) {
     if (!bus.isConnected())
         std::fprintf(stderr, "quillon-settings: no session bus; the helper cannot be reached\n");
 
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (signalsCaught) {
-        signalNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
-        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &window,
-                         [&window, &host] {
-                             char byte = 0;
-                             [[maybe_unused]] const auto got = ::read(gSignalPipe[0], &byte, 1);
-                             // Nobody is there to answer a panel: one showing is cancelled, and
-                             // the save's own messages are taken as read.
-                             host.stopModal(QuillonMousePane::kModalCancel);
-                             host.answerPanelsUnattended(QuillonMousePane::kModalOK);
-                             // Once the panel's own loop has ended.
-                             QTimer::singleShot(0, &window, [&window] { window.close(); });
-                         });
-    }
+    termination.whenCaught(&window, [&window, &host] {
+        // Nobody is there to answer a panel: one showing is cancelled, and the save's own
+        // messages are taken as read.
+        host.stopModal(QuillonMousePane::kModalCancel);
+        host.answerPanelsUnattended(QuillonMousePane::kModalOK);
+        // Once the panel's own loop has ended.
+        QTimer::singleShot(0, &window, [&window] { window.close(); });
+    });
 
     int status = 0;
     if (parser.isSet(screenshotOption)) {
